@@ -1,0 +1,23 @@
+# wavelathe_library(NAME [QT] DEPS ...): one library per folder, built from the folder's own
+# .cpp files (sub-folders are separate units and not included).
+function(wavelathe_library name)
+  cmake_parse_arguments(ARG "QT" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(ex IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
+  endforeach()
+  if(NOT sources)
+    # A folder whose units have not been written yet.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS} Threads::Threads)
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+  if(ARG_QT)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
+  endif()
+endfunction()

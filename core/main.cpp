@@ -1,0 +1,20 @@
+#include <QApplication>
+
+#include "core/main_frame.h"
+#include "platform/qt/qt_message_box.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Wavelathe"));
+  platform::QtMessageBoxHandler boxes;
+  platform::InstallMessageBoxHandler(&boxes);
+  int result = 0;
+  {
+    CMainFrame frame;
+    boxes.SetOwner(&frame);
+    frame.show();
+    result = QApplication::exec();
+  }
+  platform::InstallMessageBoxHandler(nullptr);
+  return result;
+}

@@ -1,0 +1,42 @@
+// Read-only memory mapping of a whole file, and the frame addressing rule of the PCM cache.
+//
+// Failures show a plain message box with the matching Windows error number
+// ("OpenFile 失败。%d", "CreateFileMapping 失败。%d", "MapViewOfFile 失败。%d") and leave the
+// map closed. An empty file maps to a non-null Base with Size 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class FileMap {
+ public:
+  FileMap() = default;
+  ~FileMap();
+  FileMap(const FileMap&) = delete;
+  FileMap& operator=(const FileMap&) = delete;
+
+  bool Open(const std::string& path);
+  // Unmaps and closes; safe when nothing is open.
+  void Close();
+  bool IsOpen() const { return Base != nullptr; }
+  std::size_t Size() const { return size_; }
+
+  const std::uint8_t* Base = nullptr;  // byte 0 of the file while open
+
+ private:
+  int fd_ = -1;
+  std::size_t size_ = 0;
+};
+
+// Address of frame `frame` of a PCM cache mapped in `map`: Base + dataOffset + frame ×
+// blockAlign. Returns null unless `count` whole frames from there lie inside the mapping.
+const std::uint8_t* FrameAt(const FileMap& map, std::int64_t dataOffset, std::int64_t frame,
+                            std::int32_t blockAlign, std::int64_t count = 1);
+
+// Whole frames of the cache available in the mapping from `dataOffset` on.
+std::int64_t FramesInMap(const FileMap& map, std::int64_t dataOffset, std::int32_t blockAlign);
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// Posted messages for Qt objects: a MessageTarget that turns Post() into a Qt event for one
+// receiver, delivered on the receiver's thread.
+//
+// The receiver handles MessageEvent in its event() override. Pending messages of a receiver
+// are discarded by Qt when it is destroyed; owners still join their workers first.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+
+#include "platform/message.h"
+
+namespace platform {
+
+class MessageEvent : public QEvent {
+ public:
+  MessageEvent(std::uint32_t msg, WParam w, LParam l) : QEvent(Type()), msg(msg), w(w), l(l) {}
+  static QEvent::Type Type();
+
+  const std::uint32_t msg;
+  const WParam w;
+  const LParam l;
+};
+
+class QtMessageTarget : public MessageTarget {
+ public:
+  explicit QtMessageTarget(QObject* receiver) : receiver_(receiver) {}
+  bool Post(std::uint32_t msg, WParam w, LParam l) override;
+  // Delivers the receiver's pending messages now (on the calling thread, the receiver's).
+  void DispatchPending();
+
+ private:
+  QObject* receiver_;
+};
+
+}  // namespace platform

@@ -1,0 +1,79 @@
+// Buffered RIFF file services with the operations, flags and error numbers of the classic
+// multimedia I/O (mmio) interface, on POSIX files with 64-bit offsets.
+//
+// All functions take a handle returned by mmioOpen; a null handle fails with
+// MMIOERR_INVALIDFILE (or -1 for read/write/seek). Sizes from the file are never trusted
+// beyond the file's length: a descend only finds chunks whose header lies inside the parent.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+using FOURCC = std::uint32_t;
+using MMRESULT = std::uint32_t;
+
+constexpr MMRESULT MMSYSERR_NOERROR = 0;
+constexpr MMRESULT MMIOERR_FILENOTFOUND = 257;
+constexpr MMRESULT MMIOERR_OUTOFMEMORY = 258;
+constexpr MMRESULT MMIOERR_CANNOTOPEN = 259;
+constexpr MMRESULT MMIOERR_CANNOTCLOSE = 260;
+constexpr MMRESULT MMIOERR_CANNOTREAD = 261;
+constexpr MMRESULT MMIOERR_CANNOTWRITE = 262;
+constexpr MMRESULT MMIOERR_CANNOTSEEK = 263;
+constexpr MMRESULT MMIOERR_CANNOTEXPAND = 264;
+constexpr MMRESULT MMIOERR_CHUNKNOTFOUND = 265;
+constexpr MMRESULT MMIOERR_UNBUFFERED = 266;
+constexpr MMRESULT MMIOERR_PATHNOTFOUND = 267;
+constexpr MMRESULT MMIOERR_ACCESSDENIED = 268;
+constexpr MMRESULT MMIOERR_SHARINGVIOLATION = 269;
+constexpr MMRESULT MMIOERR_NETWORKERROR = 270;
+constexpr MMRESULT MMIOERR_TOOMANYOPENFILES = 271;
+constexpr MMRESULT MMIOERR_INVALIDFILE = 272;
+
+constexpr std::uint32_t MMIO_READ = 0x0;
+constexpr std::uint32_t MMIO_WRITE = 0x1;
+constexpr std::uint32_t MMIO_READWRITE = 0x2;
+constexpr std::uint32_t MMIO_EXCLUSIVE = 0x10;
+constexpr std::uint32_t MMIO_CREATE = 0x1000;
+constexpr std::uint32_t MMIO_ALLOCBUF = 0x10000;
+
+constexpr std::uint32_t MMIO_FINDCHUNK = 0x10;
+constexpr std::uint32_t MMIO_FINDRIFF = 0x20;
+constexpr std::uint32_t MMIO_FINDLIST = 0x40;
+constexpr std::uint32_t MMIO_CREATERIFF = 0x20;
+constexpr std::uint32_t MMIO_CREATELIST = 0x40;
+constexpr std::uint32_t MMIO_DIRTY = 0x10000000;
+
+struct MMCKINFO {
+  FOURCC ckid = 0;
+  std::uint32_t cksize = 0;
+  FOURCC fccType = 0;
+  std::int64_t dwDataOffset = 0;  // file offset of the chunk's data
+  std::uint32_t dwFlags = 0;
+};
+
+struct MMIOINFO {
+  MMRESULT wErrorRet = 0;  // filled by mmioOpen on failure
+};
+
+class RiffFile;
+using HMMIO = RiffFile*;
+
+HMMIO mmioOpen(const std::string& path, MMIOINFO* info, std::uint32_t flags);
+MMRESULT mmioClose(HMMIO file, std::uint32_t flags);
+// Reads up to `n` bytes; returns the count read (0 at end of file) or -1 on error.
+std::int32_t mmioRead(HMMIO file, void* buffer, std::int32_t n);
+// Writes `n` bytes; returns `n` or -1 on error.
+std::int32_t mmioWrite(HMMIO file, const void* buffer, std::int32_t n);
+// `origin` is SEEK_SET, SEEK_CUR or SEEK_END of <cstdio>. Returns the new position, or -1 on
+// error (including a position before the start).
+std::int64_t mmioSeek(HMMIO file, std::int64_t offset, int origin);
+MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::uint32_t flags);
+MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, std::uint32_t flags);
+MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, std::uint32_t flags);
+FOURCC mmioStringToFOURCC(const char* text, std::uint32_t flags);
+
+}  // namespace platform
