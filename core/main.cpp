@@ -5,7 +5,6 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Wavelathe"));
   platform::QtMessageBoxHandler boxes;
   platform::InstallMessageBoxHandler(&boxes);
   int result = 0;

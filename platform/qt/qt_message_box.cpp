@@ -22,7 +22,7 @@ void QtMessageBoxHandler::FlashMainWindow() {
 }
 
 BoxAnswer QtMessageBoxHandler::ShowOnUiThread(BoxKind kind, const QString& text) {
-  const QString title = QApplication::applicationDisplayName();
+  const QString title = QStringLiteral("Wavelathe");
   switch (kind) {
     case BoxKind::kInformation:
       QMessageBox::information(owner_, title, text);
