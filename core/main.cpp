@@ -1,10 +1,12 @@
 #include <QApplication>
 
 #include "core/main_frame.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_message_box.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  platform::InstallFontSubstitutions();
   platform::QtMessageBoxHandler boxes;
   platform::InstallMessageBoxHandler(&boxes);
   int result = 0;
