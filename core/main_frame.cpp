@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "core/app_settings.h"
 #include "core/command_ids.h"
 #include "core/file_dialogs.h"
 #include "core/toolbar_icons.h"
@@ -70,6 +71,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateMenus();
   setAcceptDrops(true);
   resize(900, 600);
+  const SettingsPaths paths = ComputeSettingsPaths();
+  settingsPath_ = paths.settings;
+  encoderSettingsPath_ = paths.encoderSettings;
+  RestoreWindowPlacement(*this, settingsPath_);
 }
 
 CMainFrame::~CMainFrame() {
@@ -196,6 +201,7 @@ void CMainFrame::OnViewCommand(int id) { OnCommand(id); }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   player_->Stop();
+  SaveWindowPlacement(*this, settingsPath_);
   event->accept();
 }
 
