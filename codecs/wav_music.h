@@ -50,10 +50,20 @@ class WavMusic : public Music {
   bool OpenForReading();
   bool Descend(platform::MMCKINFO* chunk, const platform::MMCKINFO* parent, const char* name,
                std::uint32_t kind);
-  bool StartRange(Music* target);
+  // Descends RIFF WAVE and data, positions at the first sample and sets dataEnd_.
+  bool DescendToData();
+  // Reads up to 18 bytes of the fmt chunk into `raw` (zero-filled beyond the chunk).
+  bool ReadFormat(std::uint8_t* raw);
+  // Worker side: seeks to startFrame, computes the byte total and the fade lengths.
+  std::int64_t PrepareRange();
   void ConvertLoop();
   void ApplyFades(std::uint8_t* data, std::int64_t length, std::int64_t chunkStart,
                   std::int64_t total) const;
+  bool CreateChunk(platform::MMCKINFO* chunk, std::uint32_t flags, const char* offsetText,
+                   const char* headerText, const char* otherText);
+  bool WriteHeader();
+  // Ascends out of data and RIFF (writing both sizes) and closes; false if anything failed.
+  bool FinalizeFile();
   void JoinWorker();
 
   platform::HMMIO file_ = nullptr;
@@ -70,5 +80,6 @@ class WavMusic : public Music {
   std::int64_t startFrame_ = 0;
   std::int64_t frameCount_ = 0;
   std::int64_t dataEnd_ = 0;  // file offset just past the readable sample data
+  bool writing_ = false;      // file_ was opened by InitWriter
   std::thread worker_;
 };

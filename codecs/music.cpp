@@ -1,0 +1,165 @@
+#include "codecs/music.h"
+
+#include <cstring>
+#include <vector>
+
+#include "codecs/wav_music.h"
+#include "platform/message_box.h"
+
+const char kMusicExtensions[kMusicTypeCount][4] = {"wav", "mp3", "wma", "cda", "ogg", "ape"};
+const int kBitrates[kBitrateCount] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 256, 320};
+
+Music::Music(const char* path) : path(path != nullptr ? path : "") {}
+
+Music::~Music() = default;
+
+void Music::ResetProgress() {
+  // Hostile or unset fields must not overflow: negative factors count as none and the
+  // product is formed in 128 bits.
+  const std::int64_t factors[] = {info.bitsPerSample / 8, info.channels, info.sampleRate,
+                                  info.durationMs};
+  unsigned __int128 product = 1;
+  for (std::int64_t f : factors) product *= f > 0 ? static_cast<std::uint64_t>(f) : 0;
+  product /= 1000;
+  bytesExpected = product > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(product);
+  bytesDone = 0;
+  lastPermille = 0;
+}
+
+void Music::AddProgress(std::uint64_t n) {
+  bytesDone += n;
+  if (bytesExpected == 0 || progressWindow == nullptr) return;
+  const std::uint64_t permille = bytesDone * 1000 / bytesExpected;
+  if (permille > static_cast<std::uint64_t>(lastPermille)) {
+    lastPermille = static_cast<std::int32_t>(permille);
+    platform::PostMessage(progressWindow, WM_MUSIC_PROGRESS, static_cast<platform::WParam>(permille), 0);
+  }
+}
+
+bool Music::FinishWrite() {
+  WriteTags();
+  if (progressWindow == nullptr) return true;
+  return platform::PostMessage(progressWindow, WM_MUSIC_DONE, 0, 0);
+}
+
+void Music::PostWriteDone() {
+  if (progressWindow != nullptr) platform::PostMessage(progressWindow, WM_MUSIC_DONE, 0, 0);
+}
+
+namespace {
+
+std::uint32_t LoadWord(const std::uint8_t* data, std::uint64_t length, std::uint64_t at) {
+  std::uint32_t word = 0;
+  for (std::uint64_t i = 0; i < 4 && at + i < length; ++i)
+    word |= static_cast<std::uint32_t>(data[at + i]) << (8 * i);
+  return word;
+}
+
+void StoreWord(std::uint8_t* out, std::uint32_t word) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(word >> (8 * i));
+}
+
+}  // namespace
+
+bool Music::RepackSamples(const std::uint8_t* data, std::int64_t length, Music* target,
+                          int sourceBits, int targetBits) {
+  if (target == nullptr) return false;
+  if (sourceBits == targetBits) return target->WriteSamples(data, length);
+  if (sourceBits <= 0 || sourceBits > 32 || targetBits <= 0 || targetBits > 32 || length < 0)
+    return false;
+  const auto inLength = static_cast<std::uint64_t>(length);
+  const std::uint64_t outLength = inLength * targetBits / sourceBits;
+  std::vector<std::uint8_t> out(outLength + 10);
+  const std::uint64_t samples = inLength * 8 / sourceBits;
+  const std::uint64_t mask = (std::uint64_t{1} << sourceBits) - 1;
+  for (std::uint64_t i = 0; i < samples; ++i) {
+    const std::uint64_t bit = i * sourceBits;
+    std::uint64_t value = (LoadWord(data, inLength, bit / 8) >> (bit % 8)) & mask;
+    if (sourceBits < targetBits) {
+      value <<= targetBits - sourceBits - 1;
+    } else {
+      value >>= sourceBits - targetBits;
+    }
+    StoreWord(out.data() + i * targetBits / 8, static_cast<std::uint32_t>(value));
+  }
+  return target->WriteSamples(out.data(), static_cast<std::int64_t>(outLength));
+}
+
+bool Music::HasTags() const {
+  const MusicTag& t = info.tag;
+  return !t.title.empty() || !t.artist.empty() || !t.album.empty() || !t.track.empty() ||
+         !t.year.empty() || !t.genre.empty();
+}
+
+void Music::ReportError(const std::string& text) const {
+  platform::FlashMainWindow();
+  platform::ShowMessage(text + " - " + path);
+}
+
+namespace {
+
+// Splits UTF-8 text into characters; a byte that does not start a valid sequence is one
+// character of its own.
+std::vector<std::string> Characters(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    if (lead >= 0xC0 && lead < 0xE0) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      length = 3;
+    } else if (lead >= 0xF0 && lead < 0xF8) {
+      length = 4;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        length = 1;
+        break;
+      }
+    }
+    out.push_back(text.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+std::int32_t MusicTypeFromFileName(const std::string& name) {
+  const std::vector<std::string> chars = Characters(name);
+  if (chars.size() <= 4) return kMusicUnknown;
+  std::string tail;
+  for (std::size_t i = chars.size() - 4; i < chars.size(); ++i) {
+    if (chars[i].size() != 1) return kMusicUnknown;  // a wide character matches no extension
+    tail.push_back(LowerAscii(chars[i][0]));
+  }
+  for (int type = 0; type < kMusicTypeCount; ++type) {
+    if (tail == std::string(".") + kMusicExtensions[type]) return type;
+  }
+  return kMusicUnknown;
+}
+
+std::unique_ptr<Music> CreateMusic(std::int32_t type, const std::string& path) {
+  switch (type) {
+    case kMusicWav: return std::make_unique<WavMusic>(path);
+    default: return nullptr;
+  }
+}
+
+bool ProbeMusicFile(MusicInfo& info) {
+  std::unique_ptr<Music> music = CreateMusic(info.type, info.fileName);
+  if (!music) return false;
+  if (!music->GetMusicInfo()) return false;
+  info.sampleRate = music->info.sampleRate;
+  info.channels = music->info.channels;
+  info.bitrate = music->info.bitrate;
+  info.bitsPerSample = music->info.bitsPerSample;
+  info.durationMs = music->info.durationMs;
+  music->ReadTags();
+  info.tag = music->info.tag;
+  return true;
+}
