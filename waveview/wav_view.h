@@ -3,8 +3,14 @@
 //
 // Runs on the UI thread only, except ComputePeaks, which the peak dialog's worker runs while
 // hasMusic is false. The segment pair is not ordered; consumers order it.
+//
+// The whole view is drawn into a back buffer; cursor line and selection highlight are
+// exclusive-or'ed into it, so drawing either twice at the same place restores the pixels.
+// While the peak worker runs, the view only shows its last drawing and reads no state.
 #pragma once
 
+#include <QImage>
+#include <QRect>
 #include <QWidget>
 #include <cstdint>
 #include <vector>
@@ -13,8 +19,11 @@
 #include "codecs/wav_music.h"
 #include "platform/file_map.h"
 #include "platform/message.h"
+#include "waveview/peak_table.h"
 
 class CBrowseBar;
+class QMenu;
+class QPainter;
 class ViewFrame;
 
 class CWavView : public QWidget {
@@ -45,6 +54,20 @@ class CWavView : public QWidget {
   // Fills the peak table; posts WM_CALC_PROGRESS to progressWindow when not null.
   void ComputePeaks(platform::WindowHandle progressWindow);
 
+  // The peak table of the loaded cache.
+  const PeakTable& peaks() const { return peakTable; }
+  // True while SetMusic's peak computation runs; the view reads none of its state then.
+  bool PeaksRunning() const { return peaksRunning; }
+  // Hit rectangles of the two segment labels (empty while totalFrames is 0).
+  QRect StartLabelRect() const;
+  QRect EndLabelRect() const;
+  // Fills `menu` with the items of the view's context menu; each action's data is its id.
+  static void BuildContextMenu(QMenu& menu);
+  // Redraws the whole back buffer now (what a paint does after an invalidation).
+  void RenderAll();
+  const QImage& BackBuffer() const { return backBuffer; }
+  CBrowseBar* browseBar() const { return browseBar_; }
+
   // Editing state (read by the frame, the player and the export).
   std::int64_t totalFrames = 0;
   double zoom = 1.0;
@@ -65,8 +88,42 @@ class CWavView : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
+  enum class DragMode { kNone, kSelect, kStartLabel, kEndLabel };
+
+  // Model helpers.
+  std::int64_t ClampPos(std::int64_t p) const;
+  void Invalidate();
+  void ShowMouseTime(int x);
+  void PlaceCursorAt(int x);
+  void DragTo(int x);
+  void ShowContextMenu();
+  bool ReadPeaks(platform::WindowHandle progressWindow);
+  SampleSource MappedSamples() const;
+
+  // Drawing (wav_view_paint.cpp). `area` is the waveform area x 0..W, y 30..Hc−50.
+  QRect WaveArea() const;
+  bool BufferCurrent() const;
+  void DrawCursorLine(QImage& image, const QRect& area, std::int64_t p) const;
+  void DrawSelection(QImage& image, const QRect& area, std::int64_t a, std::int64_t b) const;
+  void DrawMarkerBar(QPainter& painter) const;
+  void DrawRuler(QPainter& painter) const;
+  void DrawLevelPanel(QPainter& painter) const;
+  void DrawGrid(QImage& image) const;
+  void DrawWaveform(QImage& image);
+  void DrawText(QPainter& painter, int x, int y, const QString& text) const;
+  // Partial updates of the back buffer; each repaints only what it touched.
+  void ToggleCursor(std::int64_t p);
+  void ToggleSelection(std::int64_t a, std::int64_t b);
+  void RedrawMarkerBar();
+
   ViewFrame* frame_ = nullptr;
   CBrowseBar* browseBar_ = nullptr;
-  // The peak table, the mapping, drag state and the back buffer are added by the view's
-  // implementation.
+  PeakTable peakTable;
+  platform::FileMap fileMap;  // opened around one computation or one drawing
+  bool peaksReady = false;    // the last computation found the samples (dataOffset valid)
+  bool peaksRunning = false;
+  std::int64_t dragAnchor = 0;
+  DragMode dragMode = DragMode::kNone;
+  QImage backBuffer;
+  bool bufferStale = true;
 };

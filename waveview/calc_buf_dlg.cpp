@@ -1,0 +1,91 @@
+#include "waveview/calc_buf_dlg.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QProgressBar>
+
+#include "res/view_texts.h"
+#include "waveview/wav_view.h"
+
+namespace {
+
+// Dialog units of the template (332 × 47, progress bar at 17,16 size 300 × 13) converted with
+// the dialog font: x = units × average character width / 4, y = units × height / 8.
+struct Units {
+  explicit Units(const QFontMetrics& m)
+      : cx(std::max(1, m.averageCharWidth())), cy(std::max(1, m.height())) {}
+  int X(int u) const { return (u * cx + 2) / 4; }
+  int Y(int u) const { return (u * cy + 4) / 8; }
+  int cx;
+  int cy;
+};
+
+}  // namespace
+
+CCalcBufDlg::CCalcBufDlg(CWavView* view, QWidget* parent) : QDialog(parent), view_(view) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint);
+  setModal(true);
+  const Units u(fontMetrics());
+  setFixedSize(u.X(332), u.Y(47));
+  progress_ = new QProgressBar(this);
+  progress_->setGeometry(u.X(17), u.Y(16), u.X(300), u.Y(13));
+  progress_->setTextVisible(false);
+  progress_->setRange(1, 100);
+  progress_->setValue(1);
+  platform::PostMessage(&target_, WM_CALC_START);
+  setWindowTitle(QString::fromUtf8(texts::kCalcBufCaption));
+}
+
+CCalcBufDlg::~CCalcBufDlg() { JoinWorker(); }
+
+bool CCalcBufDlg::event(QEvent* event) {
+  if (event->type() == platform::MessageEvent::Type()) {
+    const auto* message = static_cast<platform::MessageEvent*>(event);
+    OnMessage(message->msg, message->w);
+    return true;
+  }
+  return QDialog::event(event);
+}
+
+void CCalcBufDlg::OnMessage(std::uint32_t msg, platform::WParam w) {
+  switch (msg) {
+    case WM_CALC_START:
+      StartWorker();
+      break;
+    case WM_CALC_PROGRESS:
+      progress_->setValue(static_cast<int>(std::min<platform::WParam>(w, 100)));
+      break;
+    case WM_CALC_DONE:
+      JoinWorker();
+      finished_ = true;
+      done(0);
+      break;
+    default:
+      break;
+  }
+}
+
+void CCalcBufDlg::StartWorker() {
+  if (worker_.joinable() || finished_) return;
+  worker_ = std::thread([this] {
+    view_->ComputePeaks(&target_);
+    platform::PostMessage(&target_, WM_CALC_DONE);
+  });
+}
+
+void CCalcBufDlg::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void CCalcBufDlg::reject() {
+  if (finished_) QDialog::reject();
+}
+
+void CCalcBufDlg::closeEvent(QCloseEvent* event) {
+  if (finished_) {
+    QDialog::closeEvent(event);
+  } else {
+    event->ignore();
+  }
+}
