@@ -6,9 +6,15 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "codecs/music.h"
+#include "platform/file_map.h"
+#include "platform/qt/qt_message_target.h"
+#include "platform/wave_out.h"
 
 class CWavView;
 
@@ -29,6 +35,38 @@ class WavePlayer : public QObject {
 
   bool playing() const;
   bool paused() const;
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  static void DeviceCallback(platform::HWaveOut device, std::uint32_t msg,
+                             std::uintptr_t instance, platform::WaveHeader* header,
+                             std::uintptr_t param2);
+  bool OpenDevice(const MusicInfo& info);
+  bool QueueNextBuffer();
+  void OnBufferDone(platform::WaveHeader* header);
+  void FinishPlayback();
+  void CloseDevice();
+  void ReleaseHeader(platform::WaveHeader* header);
+
+  QPointer<CWavView> view_;  // null once the view is gone
+  platform::QtMessageTarget target_{this};
+  platform::FileMap map_;
+  platform::HWaveOut device_ = nullptr;
+  // Headers handed to the device and not yet returned; a message naming any other header is
+  // ignored.
+  std::vector<std::unique_ptr<platform::WaveHeader>> headers_;
+  std::int64_t dataOffset_ = 0;
+  std::int64_t remainingFrames_ = 0;
+  std::int32_t blockAlign_ = 0;
+  std::int64_t nextPos_ = 0;
+  bool playing_ = false;
+  std::int32_t queuedCount_ = 0;
+  bool stopping_ = false;
+  std::int64_t playStart_ = 0;
+  bool paused_ = false;
+  std::int32_t bufferBytes_ = 0;
 };
 
 // The frame's Play command: from the cursor to the end (a cursor at or past the end starts at 0).
