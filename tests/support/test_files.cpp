@@ -1,11 +1,15 @@
 #include "tests/support/test_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testing_support {
 namespace {
@@ -97,6 +101,20 @@ std::string RunCommand(const std::string& command, int* status) {
 
 std::string RealTestFile(const std::string& name) {
   return std::string(WAVELATHE_TESTDATA) + "/real/" + name;
+}
+
+bool RunAsUnprivilegedUser(const std::function<bool()>& body) {
+  if (geteuid() != 0) return body();
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && body();
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace testing_support

@@ -39,5 +39,9 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 std::string RunCommand(const std::string& command, int* status = nullptr);
 // Path of a file in the shared read-only test data ("real/<name>").
 std::string RealTestFile(const std::string& name);
+// Runs `body` and returns its result; when the tests run as root (whom permission bits do
+// not stop) it runs in a child process as the unprivileged user 65534 instead. Folders the
+// body uses must be reachable for that user.
+bool RunAsUnprivilegedUser(const std::function<bool()>& body);
 
 }  // namespace testing_support
