@@ -103,6 +103,8 @@ void PaintVLine(QPainter& painter, int x, int y0, int y1, QRgb c) {
 QFont TextFont() {
   QFont font(QStringLiteral("Arial Narrow"));
   font.setPointSize(8);
+  // Plain two-colour glyphs, as a classic bitmap text output draws them.
+  font.setStyleStrategy(QFont::NoAntialias);
   return font;
 }
 
@@ -289,23 +291,17 @@ void CWavView::ToggleSelection(std::int64_t a, std::int64_t b) {
   update(QRect(std::min(xa, xb), area.top(), std::abs(xb - xa), area.height()));
 }
 
-// The marker bar's base line is the first row of the waveform area, where cursor and
-// selection are exclusive-or'ed too; that row gets them back after the bar is redrawn, so
-// later toggles still find the pixels they expect.
+// The base line of the marker bar (y 30) is the first row of the waveform area, where the
+// cursor and the selection are exclusive-or'ed and the waveform may reach; it never changes,
+// so the partial redraw leaves it alone and later toggles still find the pixels they expect.
 void CWavView::RedrawMarkerBar() {
   if (!BufferCurrent()) return update();
+  const QRect bar(0, 0, width(), kMarkerHeight);
   {
     QPainter painter(&backBuffer);
+    painter.setClipRect(bar);
     painter.setFont(TextFont());
     DrawMarkerBar(painter);
   }
-  const QRect row(0, kMarkerHeight, width(), 1);
-  if (WaveArea().height() > 0 && row.width() > 0) {
-    QImage line = backBuffer.copy(row);
-    const QRect lineArea(0, 0, row.width(), 1);
-    DrawCursorLine(line, lineArea, cursorPos);
-    DrawSelection(line, lineArea, segStart, segEnd);
-    QPainter(&backBuffer).drawImage(row.topLeft(), line);
-  }
-  update(QRect(0, 0, width(), kMarkerHeight + 1));
+  update(bar);
 }
