@@ -74,7 +74,8 @@ bool ConfigureHardware(snd_pcm_t* pcm, const WaveFormat& f, snd_pcm_format_t for
   snd_pcm_hw_params_get_period_size(hw, &periodFrames, nullptr);
   setup->bufferFrames = static_cast<std::int64_t>(bufferFrames);
   setup->periodFrames = static_cast<std::int64_t>(std::max<snd_pcm_uframes_t>(periodFrames, 1));
-  setup->canPause = snd_pcm_hw_params_can_pause(hw) != 0;
+  setup->canPause = snd_pcm_hw_params_can_pause(hw) != 0 &&
+                    std::getenv("WAVELATHE_AUDIO_SOFT_PAUSE") == nullptr;
   return setup->bufferFrames > 0;
 }
 

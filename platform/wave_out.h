@@ -7,6 +7,9 @@
 // still buffered inside ALSA is never cut: once every buffer came back, the device is silent.
 //
 // Device: ALSA "default", or the PCM named by the environment variable WAVELATHE_AUDIO_DEVICE.
+// Pause uses the device's own pause where it has one; otherwise (or when the environment
+// variable WAVELATHE_AUDIO_SOFT_PAUSE is set, for devices whose pause misbehaves) ALSA's buffer
+// is dropped and its unplayed frames are written again on restart.
 // Every operation returns false on failure and changes nothing then. Calls are made from one
 // controlling thread (the UI thread); none of them waits for the device, except Reset and
 // Close, which wait briefly (bounded) for the device thread. The callback runs on the device
