@@ -25,6 +25,11 @@ CBrowseBar::CBrowseBar(CWavView* view, QWidget* parent) : QWidget(parent), view_
 
 void CBrowseBar::Invalidate() {
   stale_ = true;
+  // The view's state is read only while no peak computation writes it.
+  if (!view_->PeaksRunning()) {
+    ComputeThumb();
+    Render();
+  }
   update();
 }
 

@@ -21,7 +21,7 @@ class CBrowseBar : public QWidget {
   // `view` must outlive the bar (it is the bar's parent in the program).
   CBrowseBar(CWavView* view, QWidget* parent);
 
-  // Recompute the thumb from the view and repaint (after zoom, size or file changes).
+  // Recomputes the thumb from the view and repaints (after zoom, size or file changes).
   void Invalidate();
   // viewStart = totalFrames × off × ((zoom − 1) ÷ zoom) ÷ (trackWidth − thumbWidth), or 0
   // when the thumb fills the track; then the view's SetViewStart.
