@@ -1,7 +1,10 @@
 // Range copies with fades, progress and cancel, from a WAV source into a WAV writer.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -353,4 +356,42 @@ TEST(WavConvert, StartConvertCopiesTheWholeFile) {
   const std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("out.wav"));
   EXPECT_EQ(bytes.size(), 46u + 16000 * 2);
   EXPECT_EQ(ProgressValues(window.All()).back(), 1000u);
+}
+
+TEST(WavConvert, RangesPastTwoGiBOfSampleDataCopyTheRightFrames) {
+  TempDir dir;
+  RecordingMessageBox boxes;
+  const std::string source = dir.File("big.wav");
+  // A sparse 3 GiB 16-bit stereo file: a canonical header, zeros, and a marked region
+  // starting 2 GiB + 4000 bytes into the sample data.
+  const std::int64_t dataSize = std::int64_t{3} << 30;
+  WriteWav(source, 44100, 2, 16, 0, NoiseSample);
+  std::vector<std::uint8_t> header = ReadFileBytes(source);
+  for (int i = 0; i < 4; ++i) {
+    header[40 + i] = static_cast<std::uint8_t>(dataSize >> (8 * i));
+    header[4 + i] = static_cast<std::uint8_t>((dataSize + 36) >> (8 * i));
+  }
+  const std::int64_t firstFrame = ((std::int64_t{1} << 31) + 4000) / 4;
+  std::vector<std::uint8_t> marked(4 * 3000);
+  for (std::size_t i = 0; i < marked.size(); ++i) marked[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  {
+    std::FILE* f = std::fopen(source.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(header.data(), 1, header.size(), f);
+    ASSERT_EQ(fseeko(f, 44 + firstFrame * 4, SEEK_SET), 0);
+    std::fwrite(marked.data(), 1, marked.size(), f);
+    ASSERT_EQ(ftruncate(fileno(f), 44 + dataSize), 0);
+    std::fclose(f);
+  }
+  WavMusic reader(source);
+  ASSERT_TRUE(reader.GetMusicInfo());
+  EXPECT_EQ(reader.info.durationMs, dataSize * 1000 / 176400);
+  const RangeResult r = ConvertToWav(source, dir.File("out.wav"), firstFrame + 500, 2000, -1, -1);
+  ASSERT_EQ(r.samples.size(), 2000u * 4);
+  EXPECT_EQ(0, std::memcmp(r.samples.data(), marked.data() + 500 * 4, r.samples.size()));
+  // The last frames of the file, reached by a range that asks for more.
+  const std::int64_t frames = dataSize / 4;
+  const RangeResult tail = ConvertToWav(source, dir.File("tail.wav"), frames - 10, 100, -1, -1);
+  EXPECT_EQ(tail.samples.size(), 10u * 4);
+  EXPECT_TRUE(boxes.Texts().empty());
 }
