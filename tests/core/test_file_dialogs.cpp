@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+#include <functional>
+
+#include "core/file_dialogs.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+// Runs `answer` on the file dialog once it is up (polling for the active modal widget).
+void WhenFileDialogShows(std::function<void(QFileDialog*)> answer) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    answer(dialog);
+  });
+  timer->start(20);
+}
+
+}  // namespace
+
+TEST(FileDialogs, HookAnswersBothDialogsUntilCleared) {
+  std::vector<FileDialogRequest> requests;
+  SetFileDialogHook([&requests](const FileDialogRequest& r) {
+    requests.push_back(r);
+    return r.save ? QStringLiteral("/x/out.mp3") : QString();
+  });
+  EXPECT_EQ(ChooseSaveFile(nullptr, "mp3 文件 (*.mp3)", "mp3"), "/x/out.mp3");
+  EXPECT_EQ(ChooseOpenFile(nullptr, "wav 文件 (*.wav)"), "");
+  SetFileDialogHook(nullptr);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[0].save);
+  EXPECT_EQ(requests[0].filter, "mp3 文件 (*.mp3)");
+  EXPECT_EQ(requests[0].defaultSuffix, "mp3");
+  EXPECT_FALSE(requests[1].save);
+  EXPECT_EQ(requests[1].filter, "wav 文件 (*.wav)");
+}
+
+TEST(FileDialogs, RealSaveDialogConfirmsOverwriteAndAddsTheDefaultSuffix) {
+  testing_support::TempDir dir;
+  bool seen = false;
+  WhenFileDialogShows([&](QFileDialog* dialog) {
+    seen = true;
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(dialog->defaultSuffix(), "ogg");
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"ogg 文件 (*.ogg)"});
+    dialog->setDirectory(QString::fromStdString(dir.path()));
+    dialog->selectFile("piece");
+    static_cast<QDialog*>(dialog)->accept();  // public in QDialog, dispatched to QFileDialog
+  });
+  const QString path = ChooseSaveFile(nullptr, "ogg 文件 (*.ogg)", "ogg");
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(path.toStdString(), dir.File("piece.ogg"));
+}
+
+TEST(FileDialogs, RealOpenDialogReturnsTheChosenFileOrNothing) {
+  testing_support::TempDir dir;
+  testing_support::WriteFileBytes(dir.File("a.wav"), {1, 2, 3});
+  WhenFileDialogShows([&](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+    dialog->setDirectory(QString::fromStdString(dir.path()));
+    dialog->selectFile("a.wav");
+    static_cast<QDialog*>(dialog)->accept();  // public in QDialog, dispatched to QFileDialog
+  });
+  EXPECT_EQ(ChooseOpenFile(nullptr, "wav 文件 (*.wav);;所有文件 (*)").toStdString(), dir.File("a.wav"));
+
+  WhenFileDialogShows([](QFileDialog* dialog) { dialog->reject(); });
+  EXPECT_TRUE(ChooseOpenFile(nullptr, "wav 文件 (*.wav)").isEmpty());
+}

@@ -1,0 +1,349 @@
+// Opening files and exporting through the main window, its real dialogs and real files; the
+// written files are read back with sox.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "core/export_now_dlg.h"
+#include "core/file_dialogs.h"
+#include "core/main_frame.h"
+#include "playback/wave_player.h"
+#include "tests/core/audio_oracle.h"
+#include "tests/core/load_dialog_spy.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/test_files.h"
+#include "waveview/wav_view.h"
+
+using platform::BoxAnswer;
+using testing_support::NoiseSample;
+using testing_support::RecordingMessageBox;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr std::int64_t kBytesPerSecond = kRate * 4;
+
+std::vector<std::int16_t> NoiseFrames(std::int64_t from, std::int64_t to) {
+  std::vector<std::int16_t> out;
+  for (std::int64_t f = from; f < to; ++f)
+    for (int c = 0; c < 2; ++c) out.push_back(static_cast<std::int16_t>(NoiseSample(f, c)));
+  return out;
+}
+
+// One span as the export writes it: linear gains per frame over byte positions, truncated.
+std::vector<std::int16_t> Faded(std::vector<std::int16_t> span, int fadeIn, int fadeOut) {
+  const std::int64_t total = static_cast<std::int64_t>(span.size()) * 2;
+  const std::int64_t in = fadeIn > 0 ? fadeIn * kBytesPerSecond : 0;
+  const std::int64_t out = fadeOut > 0 ? fadeOut * kBytesPerSecond : 0;
+  for (std::size_t i = 0; i < span.size(); i += 2) {
+    const std::int64_t p = static_cast<std::int64_t>(i) * 2;
+    long double gain = 1;
+    if (p < in) gain *= static_cast<long double>(p) / in;
+    if (out > 0 && p >= total - out) gain *= static_cast<long double>(total - p) / out;
+    for (std::size_t c = 0; c < 2; ++c)
+      span[i + c] = static_cast<std::int16_t>(std::trunc(gain * span[i + c]));
+  }
+  return span;
+}
+
+std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<std::int16_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Sample-by-sample comparison allowing one step of rounding in the gain.
+::testing::AssertionResult SamplesMatch(const std::vector<std::int16_t>& actual,
+                                        const std::vector<std::int16_t>& expected) {
+  if (actual.size() != expected.size())
+    return ::testing::AssertionFailure()
+           << "frames " << actual.size() / 2 << " != " << expected.size() / 2;
+  for (std::size_t i = 0; i < actual.size(); ++i)
+    if (std::abs(actual[i] - expected[i]) > 1)
+      return ::testing::AssertionFailure() << "sample " << i << ": " << actual[i]
+                                           << " != " << expected[i];
+  return ::testing::AssertionSuccess();
+}
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("WAVELATHE_HOME", home.path().c_str(), 1);
+    frame = std::make_unique<CMainFrame>();
+  }
+  void TearDown() override {
+    SetFileDialogHook(nullptr);
+    frame.reset();
+  }
+
+  std::string MakeWav(const std::string& name, std::int64_t frames) {
+    const std::string path = media.File(name);
+    testing_support::WriteWav(path, kRate, 2, 16, frames, NoiseSample);
+    return path;
+  }
+  // The save dialog answers `path`; returns how often it was asked.
+  void AnswerSaveWith(const std::string& path) {
+    SetFileDialogHook([this, path](const FileDialogRequest& request) {
+      saveRequests.push_back(request);
+      return QString::fromStdString(path);
+    });
+  }
+  CWavView& view() { return *frame->view(); }
+
+  TempDir home;
+  TempDir media;
+  RecordingMessageBox boxes;
+  std::unique_ptr<CMainFrame> frame;
+  std::vector<FileDialogRequest> saveRequests;
+};
+
+TEST_F(FrameTest, OpeningAWavUsesItAsTheCacheAndAnUnknownTypeChangesNothing) {
+  const std::string wav = MakeWav("Song.WAV", 2 * kRate);
+  frame->OpenMusic(QString::fromStdString(wav));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Wavelathe - " + wav);
+  EXPECT_EQ(frame->cacheInfo().fileName, wav);
+  EXPECT_EQ(frame->sourceInfo().fileName, wav);
+  EXPECT_TRUE(frame->tempFileName().empty());
+  EXPECT_FALSE(fs::exists(home.path() + "/tmp") && !fs::is_empty(home.path() + "/tmp"));
+  EXPECT_EQ(view().totalFrames, 2 * kRate);
+  EXPECT_TRUE(view().hasMusic);
+
+  const std::string other = media.File("tune.flac");
+  testing_support::WriteFileBytes(other, {1, 2, 3, 4});
+  frame->OpenMusic(QString::fromStdString(other));
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"未知文件类型！ - " + other});
+  EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::kInformation);
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Wavelathe - " + wav);
+  EXPECT_EQ(frame->cacheInfo().fileName, wav);
+  EXPECT_EQ(view().totalFrames, 2 * kRate);
+  EXPECT_TRUE(view().hasMusic);
+}
+
+TEST_F(FrameTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
+  const std::int64_t total = 4 * kRate;
+  const std::string wav = MakeWav("in.wav", total);
+  frame->OpenMusic(QString::fromStdString(wav));
+
+  // Nothing marked: the whole file, unchanged.
+  AnswerSaveWith(media.File("whole.wav"));
+  frame->SplitNow(kMusicWav, 128, -1, -1, false);
+  ASSERT_EQ(saveRequests.size(), 1u);
+  EXPECT_TRUE(saveRequests[0].save);
+  EXPECT_EQ(saveRequests[0].filter.toStdString(), "wav 文件 (*.wav)");
+  EXPECT_EQ(saveRequests[0].defaultSuffix, "wav");
+  EXPECT_EQ(oracle::Frames(media.File("whole.wav")), total);
+  EXPECT_EQ(oracle::Samples16(media.File("whole.wav")), NoiseFrames(0, total));
+
+  // A segment marked backwards, one second of fade at each end.
+  const std::int64_t a = kRate / 2, b = 3 * kRate + 99;
+  view().SetSegment(b, a);
+  view().MoveCursor(kRate);
+  AnswerSaveWith(media.File("piece.wav"));
+  frame->SplitNow(kMusicWav, 128, 1, 1, false);
+  EXPECT_EQ(oracle::Frames(media.File("piece.wav")), b - a);
+  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("piece.wav")),
+                           Faded(NoiseFrames(a, b), 1, 1)));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(view().segStart, b);
+  EXPECT_EQ(view().segEnd, a);
+  EXPECT_EQ(view().cursorPos, kRate);
+  EXPECT_FALSE(view().drawingSuspended);
+}
+
+TEST_F(FrameTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
+  const std::int64_t total = 5 * kRate;
+  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", total)));
+  const std::int64_t a = 2 * kRate - 7, b = 3 * kRate + 5;
+
+  // Segment at the start: only what follows it.
+  view().SetSegment(0, a);
+  AnswerSaveWith(media.File("tail.wav"));
+  frame->SplitNow(kMusicWav, 128, 1, 1, true);
+  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("tail.wav")),
+                           Faded(NoiseFrames(a, total), 1, 1)));
+
+  // Segment up to the end: only what precedes it.
+  view().SetSegment(total, b);
+  AnswerSaveWith(media.File("head.wav"));
+  frame->SplitNow(kMusicWav, 128, 1, 2, true);
+  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("head.wav")),
+                           Faded(NoiseFrames(0, b), 1, 2)));
+
+  // Segment inside: both outer spans in one file, the fade-in on the first, the fade-out on the
+  // second, and the join left alone; progress runs to 100 % once per span.
+  view().SetSegment(a, b);
+  LoadDialogSpy spy;
+  AnswerSaveWith(media.File("outer.wav"));
+  frame->SplitNow(kMusicWav, 128, 1, 1, true);
+  EXPECT_EQ(oracle::Frames(media.File("outer.wav")), a + total - b);
+  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("outer.wav")),
+                           Join(Faded(NoiseFrames(0, a), 1, -1), Faded(NoiseFrames(b, total), -1, 1))));
+  EXPECT_EQ(spy.done, 2);
+  EXPECT_EQ(spy.CompletedRuns(), 2);
+
+  // Nothing marked: the unselected part is empty, and so is the file.
+  view().SetSegment(0, 0);
+  AnswerSaveWith(media.File("none.wav"));
+  frame->SplitNow(kMusicWav, 128, -1, -1, true);
+  EXPECT_EQ(oracle::Frames(media.File("none.wav")), 0);
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(FrameTest, SplitCommandRunsTheExportDialogAndTheExport) {
+  const std::int64_t total = 3 * kRate;
+  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", total)));
+  view().SetSegment(kRate, 2 * kRate);
+  AnswerSaveWith(media.File("cmd.wav"));
+  bool shown = false;
+  QTimer::singleShot(0, [&shown] {
+    auto* dialog = qobject_cast<CExportNowDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    shown = true;
+    dialog->findChild<QComboBox*>("1016")->setCurrentText("wav");
+    dialog->findChild<QCheckBox*>("1019")->setChecked(true);
+    dialog->findChild<QLineEdit*>("1020")->setText("1");
+    dialog->findChild<QPushButton*>("1")->click();
+  });
+  frame->SplitCommand();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("cmd.wav")),
+                           Faded(NoiseFrames(kRate, 2 * kRate), 1, -1)));
+  EXPECT_EQ(saveRequests.size(), 1u);
+
+  // The user cancels the save dialog: nothing written, drawing resumes.
+  SetFileDialogHook([](const FileDialogRequest&) { return QString(); });
+  frame->SplitNow(kMusicWav, 128, -1, -1, false);
+  EXPECT_FALSE(view().drawingSuspended);
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(FrameTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
+  // Minutes of audio so that the cancel lands while the first span is being copied.
+  const std::int64_t total = std::int64_t{360} * kRate;
+  const std::string wav = media.File("long.wav");
+  testing_support::WriteWav(wav, kRate, 2, 16, total,
+                            [](std::int64_t f, int c) { return static_cast<std::int16_t>(f * 7 + c); });
+  frame->OpenMusic(QString::fromStdString(wav));
+  const std::int64_t a = std::int64_t{180} * kRate, b = std::int64_t{240} * kRate;
+  view().SetSegment(a, b);
+  view().MoveCursor(12345);
+  const auto cacheSize = fs::file_size(wav);
+  const auto cacheTime = fs::last_write_time(wav);
+
+  LoadDialogSpy spy;
+  spy.cancelOnFirstProgress = true;
+  boxes.AnswerNext(BoxAnswer::kYes);
+  AnswerSaveWith(media.File("cut.wav"));
+  frame->SplitNow(kMusicWav, 128, -1, -1, true);
+
+  EXPECT_TRUE(spy.cancelPressed);
+  EXPECT_EQ(spy.done, 1);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"取消分割吗？"});
+  // A valid file holding a prefix of the first span, in whole frames.
+  const std::string cut = media.File("cut.wav");
+  const std::int64_t written = oracle::Frames(cut);
+  ASSERT_GE(written, 0);
+  EXPECT_LE(written, a);
+  EXPECT_EQ((fs::file_size(cut) - 46) % 4, 0u);
+  const auto samples = oracle::Samples16(cut);
+  ASSERT_EQ(static_cast<std::int64_t>(samples.size()), written * 2);
+  for (std::int64_t f = 0; f < written; f += 1009)
+    ASSERT_EQ(samples[f * 2], static_cast<std::int16_t>(f * 7)) << f;
+  // Nothing else moved.
+  EXPECT_EQ(view().segStart, a);
+  EXPECT_EQ(view().segEnd, b);
+  EXPECT_EQ(view().cursorPos, 12345);
+  EXPECT_EQ(view().totalFrames, total);
+  EXPECT_FALSE(view().drawingSuspended);
+  EXPECT_EQ(frame->cacheInfo().fileName, wav);
+  EXPECT_EQ(fs::file_size(wav), cacheSize);
+  EXPECT_EQ(fs::last_write_time(wav), cacheTime);
+}
+
+TEST_F(FrameTest, RefusesToExportOverTheFileBeingEdited) {
+  const std::string wav = MakeWav("in.wav", kRate);
+  frame->OpenMusic(QString::fromStdString(wav));
+  const auto original = testing_support::ReadFileBytes(wav);
+  fs::create_directory(media.File("sub"));
+  fs::create_symlink(wav, media.File("sub/link.wav"));
+  fs::create_hard_link(wav, media.File("hard.wav"));
+
+  for (const std::string& target : {wav, media.path() + "/sub/../in.wav",
+                                    media.path() + "/./in.wav", media.File("sub/link.wav"),
+                                    media.File("hard.wav")}) {
+    boxes.Clear();
+    AnswerSaveWith(target);
+    frame->SplitNow(kMusicWav, 128, 1, 1, false);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"不能覆盖正在编辑的文件。"}) << target;
+    EXPECT_FALSE(view().drawingSuspended);
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(wav), original);
+  EXPECT_EQ(view().totalFrames, kRate);
+}
+
+// Loads that decode need a codec other than WAV; Ogg Vorbis files are made with sox.
+TEST_F(FrameTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
+  if (!CreateMusic(kMusicOgg, "probe.ogg")) GTEST_SKIP() << "no Ogg Vorbis codec in this build";
+  const std::string wav = MakeWav("first.wav", kRate);
+  const std::string ogg = media.File("tone.ogg");
+  int status = 0;
+  testing_support::RunCommand("sox -n -r 44100 -c 2 '" + ogg + "' synth 30 sine 440 2>&1", &status);
+  ASSERT_EQ(status, 0);
+  const auto expectNothingLoaded = [this] {
+    EXPECT_EQ(view().totalFrames, 0);
+    EXPECT_FALSE(view().hasMusic);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Wavelathe");
+    frame->OnCommand(32778);  // play
+    EXPECT_FALSE(frame->player()->playing());
+    bool dialogShown = false;
+    QTimer::singleShot(0, [&dialogShown] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        dialogShown = true;
+        modal->close();
+      }
+    });
+    frame->SplitCommand();
+    QApplication::processEvents();
+    EXPECT_FALSE(dialogShown);
+  };
+
+  // The cache folder cannot be made: a file stands where it should be.
+  frame->OpenMusic(QString::fromStdString(wav));
+  testing_support::WriteFileBytes(home.path() + "/tmp", {0});
+  frame->OpenMusic(QString::fromStdString(ogg));
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], "无法创建临时文件！ - " + home.path() + "/tmp");
+  EXPECT_NE(frame->cacheInfo().fileName, ogg);
+  expectNothingLoaded();
+
+  // A cancelled decode keeps its partial cache until the next open.
+  fs::remove(home.path() + "/tmp");
+  boxes.Clear();
+  LoadDialogSpy spy;
+  spy.cancelOnFirstProgress = true;
+  boxes.AnswerNext(BoxAnswer::kYes);
+  frame->OpenMusic(QString::fromStdString(ogg));
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"取消载入吗？"});
+  const std::string partial = frame->tempFileName();
+  ASSERT_FALSE(partial.empty());
+  EXPECT_TRUE(fs::exists(partial));
+  EXPECT_EQ(frame->cacheInfo().fileName, partial);
+  expectNothingLoaded();
+
+  frame->OpenMusic(QString::fromStdString(wav));
+  EXPECT_FALSE(fs::exists(partial));
+  EXPECT_TRUE(frame->tempFileName().empty());
+  EXPECT_EQ(view().totalFrames, kRate);
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "codecs/music.h"
+#include "core/music_load_dlg.h"
+#include "tests/core/audio_oracle.h"
+#include "tests/core/load_dialog_spy.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/test_files.h"
+
+using platform::BoxAnswer;
+using testing_support::NoiseSample;
+using testing_support::RecordingMessageBox;
+using testing_support::TempDir;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+std::string U8(const QString& s) { return s.toStdString(); }
+
+MusicInfo ProbeWav(const std::string& path) {
+  MusicInfo info;
+  info.fileName = path;
+  info.type = kMusicWav;
+  EXPECT_TRUE(ProbeMusicFile(info));
+  return info;
+}
+
+// A load-mode dialog decoding `source` into a new WAV cache at `cachePath`.
+void PrepareLoad(CMusicLoadDlg& dialog, const std::string& source, const std::string& cachePath) {
+  dialog.sourceInfo = ProbeWav(source);
+  dialog.targetInfo = dialog.sourceInfo;
+  dialog.targetInfo.fileName = cachePath;
+}
+
+std::vector<std::int16_t> Noise(std::int64_t frames) {
+  std::vector<std::int16_t> out;
+  for (std::int64_t f = 0; f < frames; ++f)
+    for (int c = 0; c < 2; ++c) out.push_back(static_cast<std::int16_t>(NoiseSample(f, c)));
+  return out;
+}
+
+}  // namespace
+
+TEST(LoadProgressText, PercentAndTimeEstimates) {
+  EXPECT_EQ(U8(LoadPercentText(527)), "52.7%");
+  EXPECT_EQ(U8(LoadPercentText(1)), "0.1%");
+  EXPECT_EQ(U8(LoadPercentText(1000)), "100.0%");
+  EXPECT_EQ(U8(LoadPercentText(1013)), "101.3%");
+
+  // No time elapsed: nothing to estimate from, whatever the progress.
+  EXPECT_EQ(U8(LoadStatusText(1, 0)), "用时 00:00:00, 估计时间 00:00:00");
+  EXPECT_EQ(U8(LoadStatusText(999, 0)), "用时 00:00:00, 估计时间 00:00:00");
+  // (1000 − 1) × 10 / 1 = 9990 s.
+  EXPECT_EQ(U8(LoadStatusText(1, 10)), "用时 00:00:10, 估计时间 02:46:30");
+  EXPECT_EQ(U8(LoadStatusText(250, 3725)), "用时 01:02:05, 估计时间 03:06:15");
+  // Past the expected end the estimate stays at zero instead of going negative.
+  EXPECT_EQ(U8(LoadStatusText(1013, 10)), "用时 00:00:10, 估计时间 00:00:00");
+  // A zero progress value must not divide by zero.
+  EXPECT_EQ(U8(LoadStatusText(0, 10)), "用时 00:00:10, 估计时间 00:00:00");
+}
+
+TEST(MusicLoadDlg, LoadModeCopiesTheSourceAndShowsItsProgress) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string source = dir.File("in.wav");
+  // A whole number of milliseconds: a whole-file decode converts rate × ms / 1000 frames.
+  const std::int64_t frames = 3 * kRate + 441;
+  testing_support::WriteWav(source, kRate, 2, 16, frames, NoiseSample);
+
+  CMusicLoadDlg dialog;
+  PrepareLoad(dialog, source, dir.File("cache.tmp"));
+  LoadDialogSpy spy;
+  EXPECT_EQ(dialog.exec(), 0);
+
+  EXPECT_TRUE(dialog.succeeded);
+  EXPECT_EQ(U8(dialog.windowTitle()), "正载入 ...");
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(spy.done, 1);
+  ASSERT_FALSE(spy.progress.empty());
+  EXPECT_GE(spy.progress.back(), 1000);
+  EXPECT_EQ(dialog.findChild<QProgressBar*>("1000")->value(), 100);
+  EXPECT_EQ(U8(dialog.findChild<QLabel*>("1003")->text()), U8(LoadPercentText(spy.progress.back())));
+  EXPECT_EQ(U8(dialog.findChild<QLabel*>("1002")->text()).rfind("用时 ", 0), 0u);
+  // Read back by an independent reader: every frame, unchanged.
+  EXPECT_EQ(oracle::Frames(dir.File("cache.tmp")), frames);
+  EXPECT_EQ(oracle::Samples16(dir.File("cache.tmp")), Noise(frames));
+}
+
+TEST(MusicLoadDlg, CancelAnsweredYesEndsWithoutSuccessAndAValidShorterFile) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string source = dir.File("long.wav");
+  const std::int64_t frames = std::int64_t{180} * kRate;
+  testing_support::WriteWav(source, kRate, 2, 16, frames,
+                            [](std::int64_t f, int c) { return static_cast<std::int16_t>(f * 3 + c); });
+
+  CMusicLoadDlg dialog;
+  PrepareLoad(dialog, source, dir.File("cache.tmp"));
+  LoadDialogSpy spy;
+  spy.cancelOnFirstProgress = true;
+  boxes.AnswerNext(BoxAnswer::kYes);
+  dialog.exec();
+
+  EXPECT_TRUE(spy.cancelPressed);
+  EXPECT_FALSE(dialog.succeeded);
+  EXPECT_EQ(spy.done, 1);  // the dialog waited for the writer's completion
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::kQuestion);
+  EXPECT_EQ(boxes.Boxes()[0].text, "取消载入吗？");
+  const std::int64_t written = oracle::Frames(dir.File("cache.tmp"));
+  EXPECT_GE(written, 0);
+  EXPECT_LE(written, frames);
+  const auto samples = oracle::Samples16(dir.File("cache.tmp"));
+  ASSERT_EQ(static_cast<std::int64_t>(samples.size()), written * 2);
+  for (std::int64_t f = 0; f < written; f += 4099)
+    ASSERT_EQ(samples[f * 2 + 1], static_cast<std::int16_t>(f * 3 + 1)) << f;
+}
+
+TEST(MusicLoadDlg, CancelAnsweredNoEscapeAndEnterDoNotEndTheWork) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string source = dir.File("in.wav");
+  const std::int64_t frames = std::int64_t{60} * kRate;
+  testing_support::WriteWav(source, kRate, 2, 16, frames,
+                            [](std::int64_t f, int c) { return static_cast<std::int16_t>(f + c); });
+
+  CMusicLoadDlg dialog;
+  PrepareLoad(dialog, source, dir.File("cache.tmp"));
+  // Before the worker runs: Enter is ignored, Escape and closing ask (answered No by default).
+  QTimer::singleShot(0, &dialog, [&dialog] {
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.close();
+  });
+  dialog.exec();
+
+  EXPECT_TRUE(dialog.succeeded);
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"取消载入吗？", "取消载入吗？"}));
+  EXPECT_EQ(oracle::Frames(dir.File("cache.tmp")), frames);
+}
+
+TEST(MusicLoadDlg, WritersThatCannotBeCreatedEndTheDialogWithoutAFile) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string source = dir.File("in.wav");
+  testing_support::WriteWav(source, kRate, 2, 16, kRate, NoiseSample);
+
+  CMusicLoadDlg cda;
+  PrepareLoad(cda, source, dir.File("out.cda"));
+  cda.targetInfo.type = kMusicCda;
+  cda.exec();
+  EXPECT_FALSE(cda.succeeded);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"无法写入为 cda 格式！！！"});
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.cda")));
+
+  boxes.Clear();
+  CMusicLoadDlg unknown;
+  PrepareLoad(unknown, source, dir.File("out.xyz"));
+  unknown.targetInfo.type = 9;
+  unknown.exec();
+  EXPECT_FALSE(unknown.succeeded);
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.xyz")));
+}
+
+TEST(MusicLoadDlg, ASourceThatCannotBeReadFailsAfterItsOwnMessage) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string source = dir.File("in.wav");
+  testing_support::WriteWav(source, kRate, 2, 16, kRate, NoiseSample);
+  CMusicLoadDlg dialog;
+  PrepareLoad(dialog, source, dir.File("cache.tmp"));
+  std::filesystem::remove(source);
+  dialog.exec();
+  EXPECT_FALSE(dialog.succeeded);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_NE(boxes.Texts()[0].find(source), std::string::npos);
+}
+
+TEST(MusicLoadDlg, SplitModeWritesBothSpansIntoOneFileWithProgressTwice) {
+  RecordingMessageBox boxes;
+  TempDir dir;
+  const std::string cache = dir.File("cache.wav");
+  const std::int64_t total = 4 * kRate;
+  testing_support::WriteWav(cache, kRate, 2, 16, total, NoiseSample);
+
+  CMusicLoadDlg dialog;
+  dialog.sourceInfo = ProbeWav(cache);
+  dialog.targetInfo = dialog.sourceInfo;
+  dialog.targetInfo.fileName = dir.File("out.wav");
+  dialog.splitMode = true;
+  dialog.exportUnselected = true;
+  dialog.startFrame = kRate;
+  dialog.frameCount = 2 * kRate;
+  dialog.totalFrames = total;
+  LoadDialogSpy spy;
+  dialog.exec();
+
+  EXPECT_TRUE(dialog.succeeded);
+  EXPECT_EQ(U8(dialog.windowTitle()), "正分割 ...");
+  EXPECT_EQ(spy.done, 2);
+  EXPECT_EQ(spy.CompletedRuns(), 2);
+  const auto noise = Noise(total);
+  std::vector<std::int16_t> expected(noise.begin(), noise.begin() + 2 * kRate);
+  expected.insert(expected.end(), noise.begin() + 6 * kRate, noise.end());
+  EXPECT_EQ(oracle::Frames(dir.File("out.wav")), 2 * kRate);
+  EXPECT_EQ(oracle::Samples16(dir.File("out.wav")), expected);
+}
