@@ -135,7 +135,7 @@ class DeviceCore {
 
   Commands TakeCommands();
   void WaitForWork();
-  void Pump();
+  bool Pump();
   void ReturnPlayed(std::uint64_t epoch, std::int64_t played, std::int64_t* queueEnd);
   std::int64_t Stage(std::uint64_t epoch, std::int64_t maxFrames);
   std::int64_t WriteStaged(std::int64_t frames);
@@ -192,7 +192,9 @@ void DeviceCore::Run() {
     if (commands.quit) break;
     if (commands.drop) DropAndForget();
     if (commands.pause != paused_) ApplyPause(commands.pause);
-    if (!paused_) Pump();
+    // Right after a write, look at the position again at once: a fast device may already have
+    // played it.
+    if (!paused_ && Pump()) continue;
     WaitForWork();
   }
   snd_pcm_drop(setup_.pcm);
@@ -243,7 +245,8 @@ std::int64_t DeviceCore::Played(std::int64_t written, bool* ok) {
   return written - std::clamp<std::int64_t>(delay, 0, written);
 }
 
-void DeviceCore::Pump() {
+// Returns played buffers and hands ALSA as much as it takes; true when something was written.
+bool DeviceCore::Pump() {
   std::uint64_t epoch;
   std::int64_t written;
   {
@@ -268,11 +271,12 @@ void DeviceCore::Pump() {
   snd_pcm_sframes_t avail = snd_pcm_avail_update(setup_.pcm);
   if (avail < 0) avail = ok ? 0 : setup_.bufferFrames;
   const std::int64_t frames = Stage(epoch, std::min<std::int64_t>(avail, queueEnd - written));
-  if (frames <= 0) return;
+  if (frames <= 0) return false;
   const std::int64_t done = WriteStaged(frames);
   std::lock_guard lock(mutex_);
   if (epoch_ == epoch) written_ += done;
   lastProgress_ = now;
+  return done > 0;
 }
 
 // Returns (in order) every buffer that ends at or before `played`.

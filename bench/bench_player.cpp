@@ -1,0 +1,144 @@
+// Player timings on the configured ALSA device (WAVELATHE_AUDIO_DEVICE, "null" when unset):
+//  - Play() call and Play-to-first-returned-buffer latency (the first buffer has then been
+//    handed to ALSA and played; on "null" playing is immediate, so this bounds the hand-over
+//    from above);
+//  - time the UI thread spends per returned buffer (handler: unprepare, queue the next, write,
+//    move the cursor);
+//  - a whole 20 s file on "null" through the player and through sox's ALSA output, as a ratio.
+// Prints numbers; never fails.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/qt/qt_message_target.h"
+#include "playback/wave_player.h"
+#include "waveview/wav_view.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+void Put(std::ofstream& out, std::uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// 44.1 kHz stereo 16-bit sine-ish ramp, canonical 44-byte header.
+void WriteWav(const std::string& path, std::int64_t frames) {
+  std::ofstream out(path, std::ios::binary);
+  const std::uint32_t data = static_cast<std::uint32_t>(frames * 4);
+  out.write("RIFF", 4);
+  Put(out, 36 + data, 4);
+  out.write("WAVEfmt ", 8);
+  Put(out, 16, 4);
+  Put(out, 1, 2);
+  Put(out, 2, 2);
+  Put(out, 44100, 4);
+  Put(out, 44100 * 4, 4);
+  Put(out, 4, 2);
+  Put(out, 16, 2);
+  out.write("data", 4);
+  Put(out, data, 4);
+  for (std::int64_t f = 0; f < frames; ++f) Put(out, static_cast<std::uint32_t>((f * 37) & 0xFFFF) * 0x10001u, 4);
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+
+// The player with its buffer-done handler timed.
+class TimedPlayer : public WavePlayer {
+ public:
+  using WavePlayer::WavePlayer;
+  std::vector<double> handler;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != platform::MessageEvent::Type()) return WavePlayer::event(e);
+    const auto t0 = Clock::now();
+    const bool r = WavePlayer::event(e);
+    handler.push_back(Ms(Clock::now() - t0));
+    return r;
+  }
+};
+
+// Waits in the event loop, as the UI thread does, until something arrives.
+void Deliver() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("WAVELATHE_AUDIO_DEVICE", "null", 0);
+  QApplication app(argc, argv);
+  const std::string path = "/tmp/wavelathe_bench_player.wav";
+  const std::int64_t frames = 20 * 44100;
+  WriteWav(path, frames);
+
+  MusicInfo info;
+  info.fileName = path;
+  info.sampleRate = 44100;
+  info.channels = 2;
+  info.bitsPerSample = 16;
+  info.durationMs = 20000;
+  CWavView view;
+  view.resize(800, 300);
+  view.waveInfo = info;
+  view.totalFrames = frames;
+  view.dataOffset = 44;
+  view.show();
+  QCoreApplication::processEvents();
+  TimedPlayer player(&view);
+
+  std::vector<double> playCall, firstReturn;
+  for (int i = 0; i < 40; ++i) {
+    const auto t0 = Clock::now();
+    player.Play(info, (i * 44100) % frames, 44100);
+    const auto t1 = Clock::now();
+    const std::int64_t queuedTo = view.cursorPos;
+    while (player.playing() && view.cursorPos == queuedTo) Deliver();
+    playCall.push_back(Ms(t1 - t0));
+    firstReturn.push_back(Ms(Clock::now() - t0));
+    player.Stop();
+  }
+
+  player.handler.clear();
+  const auto whole0 = Clock::now();
+  player.Play(info, 0, frames);
+  while (player.playing()) Deliver();
+  const double whole = Ms(Clock::now() - whole0);
+
+  const auto sox0 = Clock::now();
+  const std::string device = std::getenv("WAVELATHE_AUDIO_DEVICE");
+  const int rc = std::system(("AUDIODEV=" + device + " sox -q " + path + " -t alsa 2>/dev/null").c_str());
+  const double sox = Ms(Clock::now() - sox0);
+
+  std::printf("device: %s\n", device.c_str());
+  std::printf("Play() call (open device, map, queue 3 buffers): median %.2f ms, max %.2f ms\n",
+              Median(playCall), Max(playCall));
+  std::printf("Play to first buffer returned by ALSA: median %.2f ms, max %.2f ms (target < 20)\n",
+              Median(firstReturn), Max(firstReturn));
+  std::vector<double> sorted = player.handler;
+  std::sort(sorted.begin(), sorted.end());
+  const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
+  std::printf("UI time per returned buffer (handler): median %.1f us, 99%% %.1f us, max %.1f us "
+              "over %zu buffers (target < 5 ms)\n", 1000 * Median(player.handler), 1000 * p99,
+              1000 * Max(player.handler), player.handler.size());
+  std::printf("whole 20 s file through the device: player %.1f ms, sox -t alsa %.1f ms "
+              "(with its process start)%s, ratio player/sox %.2f\n",
+              whole, sox, rc == 0 ? "" : " (sox failed)", sox > 0 ? whole / sox : 0.0);
+  std::remove(path.c_str());
+  return 0;
+}
