@@ -113,11 +113,12 @@ TEST_F(PlayerTest, StopDuringPlaybackReturnsEverythingAndLeavesNoThreadOrMapping
   {
     WavePlayer player(&view);
     ASSERT_TRUE(player.Play(cache, 2000, 150000));
+    // Paused, the device keeps the buffers queued after the first returns were handled.
+    player.TogglePause();
     RunUntil([] { return false; }, 20ms);
     ASSERT_TRUE(player.playing());
     EXPECT_TRUE(IsMapped(cache.fileName));
     EXPECT_GT(ThreadCount(), threads);
-    player.TogglePause();
     player.Stop();
     EXPECT_FALSE(player.playing());
     EXPECT_FALSE(player.paused());
