@@ -215,8 +215,11 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
   event->acceptProposedAction();
+  OpenDropped(event->mimeData()->urls());
+}
+
+void CMainFrame::OpenDropped(const QList<QUrl>& urls) {
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
   OpenMusic(urls.first().toLocalFile());
 }

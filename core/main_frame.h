@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <memory>
 #include <string>
 
@@ -35,6 +37,8 @@ class CMainFrame : public QMainWindow, public ViewFrame {
                 bool exportUnselected);
   // Runs the action of a command id (menu, toolbar, context menu).
   void OnCommand(int id);
+  // Opens the first of the dropped files; the others are ignored.
+  void OpenDropped(const QList<QUrl>& urls);
 
   CWavView* view() const { return view_; }
   WavePlayer* player() const { return player_; }
