@@ -20,6 +20,7 @@
 #include "platform/file_map.h"
 #include "platform/message.h"
 #include "waveview/peak_table.h"
+#include "waveview/wave_raster.h"
 
 class CBrowseBar;
 class QMenu;
@@ -108,7 +109,7 @@ class CWavView : public QWidget {
   void DrawMarkerBar(QPainter& painter) const;
   void DrawRuler(QPainter& painter) const;
   void DrawLevelPanel(QPainter& painter) const;
-  void DrawGrid(QImage& image) const;
+  void DrawGrid(QPainter& painter) const;
   void DrawWaveform(QImage& image);
   void DrawText(QPainter& painter, int x, int y, const QString& text) const;
   // Partial updates of the back buffer; each repaints only what it touched.
@@ -126,4 +127,5 @@ class CWavView : public QWidget {
   DragMode dragMode = DragMode::kNone;
   QImage backBuffer;
   bool bufferStale = true;
+  WaveRaster waveRaster;  // coverage of the waveform lines, reused between drawings
 };

@@ -1,7 +1,7 @@
 // Drawing of CWavView: the full repaint into the back buffer and the partial updates.
 //
-// Lines follow the classic raster rule: a line from A to B covers A but not B, so a polyline
-// joins without doubled end points. Cursor line and selection are exclusive-or'ed.
+// Lines follow the classic raster rule: a line from A to B covers A but not B. Cursor line
+// and selection are exclusive-or'ed.
 #include <QFont>
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -23,71 +23,7 @@ constexpr QRgb kGreen = 0xFF00C000;
 constexpr QRgb kCursorRed = 0xFFFF0000;
 constexpr QRgb kSelectionBlue = 0xFF0000C0;
 
-// Direct pixel access to an RGB32 image, clipped to its bounds.
-struct Raster {
-  explicit Raster(QImage& image)
-      : bits(reinterpret_cast<QRgb*>(image.bits())),
-        stride(static_cast<int>(image.bytesPerLine() / 4)),
-        width(image.width()),
-        height(image.height()) {}
-
-  void Set(int x, int y, QRgb c) {
-    if (x >= 0 && x < width && y >= 0 && y < height) bits[y * stride + x] = c;
-  }
-  void VLine(int x, int y0, int y1, QRgb c);
-  void HLine(int y, int x0, int x1, QRgb c);
-  void Line(int x0, int y0, int x1, int y1, QRgb c);
-
-  QRgb* bits;
-  int stride;
-  int width;
-  int height;
-};
-
-// Pixels y0 .. y1 exclusive of y1, in either direction.
-void Raster::VLine(int x, int y0, int y1, QRgb c) {
-  if (x < 0 || x >= width || y0 == y1) return;
-  const int step = y1 > y0 ? 1 : -1;
-  int lo = step > 0 ? y0 : y1 + 1;
-  int hi = step > 0 ? y1 - 1 : y0;
-  lo = std::max(lo, 0);
-  hi = std::min(hi, height - 1);
-  for (int y = lo; y <= hi; ++y) bits[y * stride + x] = c;
-}
-
-void Raster::HLine(int y, int x0, int x1, QRgb c) {
-  if (y < 0 || y >= height || x0 == x1) return;
-  int lo = x1 > x0 ? x0 : x1 + 1;
-  int hi = x1 > x0 ? x1 - 1 : x0;
-  lo = std::max(lo, 0);
-  hi = std::min(hi, width - 1);
-  for (int x = lo; x <= hi; ++x) bits[y * stride + x] = c;
-}
-
-// Bresenham from (x0,y0) inclusive to (x1,y1) exclusive.
-void Raster::Line(int x0, int y0, int x1, int y1, QRgb c) {
-  if (x0 == x1) return VLine(x0, y0, y1, c);
-  if (y0 == y1) return HLine(y0, x0, x1, c);
-  const int dx = std::abs(x1 - x0);
-  const int dy = -std::abs(y1 - y0);
-  const int sx = x0 < x1 ? 1 : -1;
-  const int sy = y0 < y1 ? 1 : -1;
-  int err = dx + dy;
-  while (x0 != x1 || y0 != y1) {
-    Set(x0, y0, c);
-    const int e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x0 += sx;
-    }
-    if (e2 <= dx) {
-      err += dx;
-      y0 += sy;
-    }
-  }
-}
-
-// Lines through a painter, with the same end rule as Raster: the end pixel is left out.
+// Horizontal and vertical lines without their end pixel.
 void PaintHLine(QPainter& painter, int y, int x0, int x1, QRgb c) {
   if (x0 == x1) return;
   painter.setPen(QColor(c));
@@ -138,8 +74,8 @@ void CWavView::RenderAll() {
     DrawRuler(painter);
     DrawLevelPanel(painter);
     DrawMarkerBar(painter);
+    DrawGrid(painter);
   }
-  DrawGrid(backBuffer);
   DrawWaveform(backBuffer);
   const QRect area = WaveArea();
   DrawCursorLine(backBuffer, area, cursorPos);
@@ -210,11 +146,10 @@ void CWavView::DrawMarkerBar(QPainter& painter) const {
   DrawText(painter, std::max(0, xs - 15), 14, FormatTime(segStart));
 }
 
-void CWavView::DrawGrid(QImage& image) const {
+void CWavView::DrawGrid(QPainter& painter) const {
   const int h = height() - 80;
   const int w = WaveWidth();
-  Raster raster(image);
-  for (const int y : {30 + h / 4, 30 + (3 * h) / 4, 30 + h / 2}) raster.HLine(y, 0, w, kGray);
+  for (const int y : {30 + h / 4, 30 + (3 * h) / 4, 30 + h / 2}) PaintHLine(painter, y, 0, w, kGray);
 }
 
 void CWavView::DrawWaveform(QImage& image) {
@@ -232,22 +167,24 @@ void CWavView::DrawWaveform(QImage& image) {
   const bool stereo = src.channels > 1;
   int prev0 = c0;
   int prev1 = c1;
-  Raster raster(image);
+  waveRaster.Reset(image.width(), image.height());
+  // Each column joins the previous column's last point to its minimum, then to its maximum.
   peakTable.WalkColumns(src, totalFrames, WaveWidth(), zoom, viewStart,
                         [&](int column, const Envelope& env) {
                           const int min0 = c0 + env.minL * q / scale;
                           const int max0 = c0 + env.maxL * q / scale;
-                          raster.Line(column - 1, prev0, column, min0, kGreen);
-                          raster.VLine(column, min0, max0, kGreen);
+                          waveRaster.Line(column - 1, prev0, column, min0);
+                          waveRaster.Line(column, min0, column, max0);
                           prev0 = max0;
                           if (!stereo) return;
                           const int min1 = c1 + env.minR * q / scale;
                           const int max1 = c1 + env.maxR * q / scale;
-                          raster.Line(column - 1, prev1, column, min1, kGreen);
-                          raster.VLine(column, min1, max1, kGreen);
+                          waveRaster.Line(column - 1, prev1, column, min1);
+                          waveRaster.Line(column, min1, column, max1);
                           prev1 = max1;
                         });
   fileMap.Close();
+  waveRaster.Composite(image, kGreen);
 }
 
 void CWavView::DrawCursorLine(QImage& image, const QRect& area, std::int64_t p) const {
