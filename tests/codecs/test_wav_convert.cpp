@@ -234,16 +234,18 @@ namespace {
 
 // A progress window that cancels the source once the writer reports a given per-mille value,
 // so the cancel lands deterministically in the middle of the conversion.
+// It must outlive the source, whose worker may still be inside Post after the done message.
 class CancellingWindow : public QueueTarget {
  public:
-  CancellingWindow(Music* source, platform::WParam at) : source_(source), at_(at) {}
+  explicit CancellingWindow(platform::WParam at) : at_(at) {}
+  void Watch(Music* source) { source_ = source; }
   bool Post(std::uint32_t msg, platform::WParam w, platform::LParam l) override {
-    if (msg == WM_MUSIC_PROGRESS && w >= at_) source_->CancelConvert();
+    if (msg == WM_MUSIC_PROGRESS && w >= at_ && source_ != nullptr) source_->CancelConvert();
     return QueueTarget::Post(msg, w, l);
   }
 
  private:
-  Music* source_;
+  Music* source_ = nullptr;
   platform::WParam at_;
 };
 
@@ -255,10 +257,11 @@ TEST(WavConvert, CancelLeavesAValidShorterFileOfWholeFrames) {
   const std::string source = dir.File("in.wav");
   const std::int64_t frames = 44100 * 10;
   WriteWav(source, 44100, 2, 16, frames, NoiseSample);
+  CancellingWindow window(300);
   WavMusic reader(source);
   ASSERT_TRUE(reader.GetMusicInfo());
+  window.Watch(&reader);
   const std::string out = dir.File("out.wav");
-  CancellingWindow window(&reader, 300);
   WavMusic writer(out);
   writer.info = reader.info;
   writer.progressWindow = &window;
@@ -294,11 +297,12 @@ TEST(WavConvert, TwoRangesIntoOneWriterAndAnAbandonedSecondPass) {
   const std::string source = dir.File("in.wav");
   WriteWav(source, 44100, 2, 16, 100000, NoiseSample);
   const std::vector<std::uint8_t> in = ReadFileBytes(source);
+  QueueTarget windows[2];
   WavMusic reader(source);
   ASSERT_TRUE(reader.GetMusicInfo());
   for (bool finishSecond : {true, false}) {
     const std::string out = dir.File(finishSecond ? "two.wav" : "one.wav");
-    QueueTarget window;
+    QueueTarget& window = windows[finishSecond];
     {
       WavMusic writer(out);
       writer.info = reader.info;
@@ -341,10 +345,10 @@ TEST(WavConvert, StartConvertCopiesTheWholeFile) {
   RecordingMessageBox boxes;
   const std::string source = dir.File("in.wav");
   WriteWav(source, 8000, 1, 16, 8000 * 2 + 3, NoiseSample);
+  QueueTarget window;
   WavMusic reader(source);
   ASSERT_TRUE(reader.GetMusicInfo());
   EXPECT_EQ(reader.info.durationMs, 2000);
-  QueueTarget window;
   WavMusic writer(dir.File("out.wav"));
   writer.info = reader.info;
   writer.progressWindow = &window;

@@ -254,6 +254,7 @@ TEST(WavReader, RealWorldAndHostileFiles) {
     SCOPED_TRACE(c.name);
     const std::string path = RealTestFile(c.name);
     RecordingMessageBox boxes;
+    QueueTarget window;  // outlives the reader's worker
     WavMusic reader(path);
     const bool ok = reader.GetMusicInfo();
     if (c.message != nullptr) {
@@ -263,7 +264,6 @@ TEST(WavReader, RealWorldAndHostileFiles) {
     }
     ASSERT_TRUE(ok) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
     EXPECT_GT(reader.info.durationMs, 0);
-    QueueTarget window;
     WavMusic writer(dir.File(std::string("copy-") + c.name));
     writer.info = reader.info;
     writer.progressWindow = &window;

@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -14,6 +14,18 @@
 
 using namespace platform;
 using namespace testing_support;
+
+namespace {
+
+// prefix, four upper-case hexadecimal digits, ".tmp"
+bool IsTempName(const std::string& name, const std::string& prefix) {
+  if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + 4; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(name[i])) && (name[i] < 'A' || name[i] > 'F')) return false;
+  return name.compare(prefix.size() + 4, 4, ".tmp") == 0;
+}
+
+}  // namespace
 
 TEST(Paths, ExecutableAndApplicationFolders) {
   const std::string exe = ExecutablePath();
@@ -35,14 +47,13 @@ TEST(Paths, ExecutableAndApplicationFolders) {
 TEST(Paths, TemporaryNamesAreNewEmptyFilesInACreatedFolder) {
   TempDir dir;
   const std::string tmp = dir.File("app/tmp");
-  const std::regex pattern(R"(wav[0-9A-F]{4}\.tmp)");
   std::set<std::string> names;
   for (int i = 0; i < 200; ++i) {
     const std::string path = CreateTempFileName(tmp);
     ASSERT_FALSE(path.empty());
     ASSERT_EQ(path.substr(0, tmp.size() + 1), tmp + "/");
     const std::string name = path.substr(tmp.size() + 1);
-    EXPECT_TRUE(std::regex_match(name, pattern)) << name;
+    EXPECT_TRUE(IsTempName(name, "wav")) << name;
     EXPECT_TRUE(std::filesystem::is_regular_file(path));
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
     names.insert(path);
@@ -50,7 +61,7 @@ TEST(Paths, TemporaryNamesAreNewEmptyFilesInACreatedFolder) {
   EXPECT_EQ(names.size(), 200u);
   // An existing name is never handed out again while the file exists.
   const std::string other = CreateTempFileName(tmp + "/", "cue");
-  EXPECT_TRUE(std::regex_match(other.substr(tmp.size() + 1), std::regex(R"(cue[0-9A-F]{4}\.tmp)"))) << other;
+  EXPECT_TRUE(IsTempName(other.substr(tmp.size() + 1), "cue")) << other;
   EXPECT_EQ(names.count(other), 0u);
 
   WriteFileBytes(dir.File("file"), {1});
