@@ -91,6 +91,28 @@ inline int ThreadCount() {
   return n;
 }
 
+// Threads of the process once a first thread has come and gone (sanitizer runtimes start a
+// helper thread of their own with the first one).
+inline int BaselineThreads() {
+  std::thread([] {}).join();
+  return ThreadCount();
+}
+
+inline std::string ThreadNames() {
+  std::string names;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.') continue;
+      std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+      std::string name;
+      std::getline(comm, name);
+      names += name + " ";
+    }
+    closedir(d);
+  }
+  return names;
+}
+
 inline bool IsMapped(const std::string& path) {
   std::ifstream maps("/proc/self/maps");
   std::string line;

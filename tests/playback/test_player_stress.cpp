@@ -10,7 +10,7 @@ namespace {
 
 TEST_F(PlayerTest, TwoHundredRapidCommandsEndIdleWithNothingLeftBehind) {
   MakeCache(44100, 2, 120000);
-  const int threads = ThreadCount();
+  const int threads = BaselineThreads();
   std::mt19937 random(20240607);
   int plays = 0;
   {
@@ -48,14 +48,14 @@ TEST_F(PlayerTest, TwoHundredRapidCommandsEndIdleWithNothingLeftBehind) {
     player.Stop();
     EXPECT_FALSE(player.playing());
   }
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_EQ(ThreadCount(), threads) << ThreadNames();
   EXPECT_FALSE(IsMapped(cache.fileName));
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(PlayerTest, PlaybacksThatRunToTheirEndBackToBackLeaveNothingBehind) {
   MakeCache(22050, 1, 9000);
-  const int threads = ThreadCount();
+  const int threads = BaselineThreads();
   WavePlayer player(&view);
   for (int i = 0; i < 30; ++i) {
     const std::int64_t start = (i * 997) % 8000;

@@ -92,7 +92,7 @@ TEST_F(PlayerTest, PauseTwiceResumesWithoutLosingOrRepeatingAFrame) {
 TEST_F(PlayerTest, PauseAndStopWhileIdleDoNothing) {
   MakeCache(44100, 2, 1000);
   view.MoveCursor(300);
-  const int threads = ThreadCount();
+  const int threads = BaselineThreads();
   WavePlayer player(&view);
   player.TogglePause();
   EXPECT_FALSE(player.paused());
@@ -109,7 +109,7 @@ TEST_F(PlayerTest, PauseAndStopWhileIdleDoNothing) {
 
 TEST_F(PlayerTest, StopDuringPlaybackReturnsEverythingAndLeavesNoThreadOrMapping) {
   MakeCache(44100, 2, 200000);
-  const int threads = ThreadCount();
+  const int threads = BaselineThreads();
   {
     WavePlayer player(&view);
     ASSERT_TRUE(player.Play(cache, 2000, 150000));
@@ -152,7 +152,7 @@ TEST_F(PlayerTest, MissingDeviceShowsTheOpenFailureAndStaysIdle) {
 
 TEST_F(PlayerTest, UnmappableCacheShowsBothMessagesAndClosesTheDevice) {
   MakeCache(44100, 2, 10000);
-  const int threads = ThreadCount();
+  const int threads = BaselineThreads();
   WavePlayer player(&view);
   cache.fileName = dir.File("gone.wav");
   view.MoveCursor(4000);
