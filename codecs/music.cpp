@@ -1,6 +1,6 @@
 #include "codecs/music.h"
 
-#include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include "codecs/wav_music.h"
@@ -14,14 +14,18 @@ Music::Music(const char* path) : path(path != nullptr ? path : "") {}
 Music::~Music() = default;
 
 void Music::ResetProgress() {
-  // Hostile or unset fields must not overflow: negative factors count as none and the
-  // product is formed in 128 bits.
-  const std::int64_t factors[] = {info.bitsPerSample / 8, info.channels, info.sampleRate,
-                                  info.durationMs};
-  unsigned __int128 product = 1;
-  for (std::int64_t f : factors) product *= f > 0 ? static_cast<std::uint64_t>(f) : 0;
-  product /= 1000;
-  bytesExpected = product > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(product);
+  // Hostile or unset fields must not overflow: a negative factor counts as none, and the
+  // product saturates instead of wrapping.
+  const auto positive = [](std::int64_t v) { return static_cast<std::uint64_t>(v > 0 ? v : 0); };
+  const unsigned __int128 perMs = static_cast<unsigned __int128>(positive(info.bitsPerSample / 8)) *
+                                  positive(info.channels) * positive(info.sampleRate);  // < 2^90
+  const std::uint64_t ms = positive(info.durationMs);
+  const unsigned __int128 limit = static_cast<unsigned __int128>(UINT64_MAX) * 1000;
+  if (ms != 0 && perMs > limit / ms) {
+    bytesExpected = UINT64_MAX;
+  } else {
+    bytesExpected = static_cast<std::uint64_t>(perMs * ms / 1000);
+  }
   bytesDone = 0;
   lastPermille = 0;
 }
@@ -29,7 +33,8 @@ void Music::ResetProgress() {
 void Music::AddProgress(std::uint64_t n) {
   bytesDone += n;
   if (bytesExpected == 0 || progressWindow == nullptr) return;
-  const std::uint64_t permille = bytesDone * 1000 / bytesExpected;
+  const unsigned __int128 exact = static_cast<unsigned __int128>(bytesDone) * 1000 / bytesExpected;
+  const std::uint64_t permille = exact > INT32_MAX ? INT32_MAX : static_cast<std::uint64_t>(exact);
   if (permille > static_cast<std::uint64_t>(lastPermille)) {
     lastPermille = static_cast<std::int32_t>(permille);
     platform::PostMessage(progressWindow, WM_MUSIC_PROGRESS, static_cast<platform::WParam>(permille), 0);

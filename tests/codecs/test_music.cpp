@@ -188,9 +188,15 @@ TEST(MusicProgress, ResetUsesWholeBytesPerSampleAndSurvivesHostileFields) {
   m.info.channels = -2;
   m.ResetProgress();
   EXPECT_EQ(m.bytesExpected, 0u);
-  m.info = {"x", 0, 0x7FFFFFFF, 0x7FFFFFFF, 0, 32, INT64_MAX, {}};
+  m.info = {"x", 0, 0x7FFFFFFF, 0x7FFFFFFF, 0, 0x7FFFFFFF, INT64_MAX, {}};
   m.ResetProgress();
   EXPECT_EQ(m.bytesExpected, UINT64_MAX);
+  m.info.durationMs = 1;
+  m.ResetProgress();
+  EXPECT_EQ(m.bytesExpected, UINT64_MAX);
+  m.info = {"x", 0, 0x7FFFFFFF, 64, 0, 32, 1000000, {}};
+  m.ResetProgress();
+  EXPECT_EQ(m.bytesExpected, std::uint64_t{4} * 64 * 0x7FFFFFFF * 1000);
 }
 
 TEST(MusicRepack, WidensNarrowsAndPassesThrough) {

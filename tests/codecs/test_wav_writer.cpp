@@ -1,6 +1,9 @@
 // The WAV writer's output, checked byte for byte and by independent tools.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -90,4 +93,64 @@ TEST(WavWriter, HeaderIsByteExactAndToolsAgree) {
   ASSERT_EQ(status, 0);
   ASSERT_EQ(raw.size(), samples.size());
   EXPECT_EQ(0, std::memcmp(raw.data(), samples.data(), samples.size()));
+}
+
+namespace {
+
+// Limits the size of files this process may write (writes beyond fail with EFBIG instead of
+// raising SIGXFSZ) for the lifetime of the object.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit previous_;
+  void (*previousHandler_)(int);
+};
+
+}  // namespace
+
+TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
+  TempDir dir;
+  RecordingMessageBox boxes;
+  QueueTarget window;
+  const std::vector<std::uint8_t> piece(32768, 1);
+  const std::string early = dir.File("early.wav");
+  const std::string late = dir.File("late.wav");
+  {
+    FileSizeLimit limit(80000);
+    // Refused while feeding: the buffer reaches the disk after 64 KiB, then again after 128.
+    WavMusic writer(early);
+    Describe(writer, 44100, 2, 16, 1000);
+    ASSERT_TRUE(writer.InitWriter());
+    int accepted = 0;
+    while (accepted < 10 && writer.WriteSamples(piece.data(), 32768)) ++accepted;
+    EXPECT_EQ(accepted, 3);
+    writer.progressWindow = &window;
+    writer.CloseWriter();
+    EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::seconds(1)).has_value());
+
+    // Refused only when the last buffered bytes are written at the end.
+    WavMusic tail(late);
+    Describe(tail, 44100, 2, 16, 1000);
+    tail.progressWindow = &window;
+    ASSERT_TRUE(tail.InitWriter());
+    ASSERT_TRUE(tail.WriteSamples(piece.data(), 32768));
+    ASSERT_TRUE(tail.WriteSamples(piece.data(), 32768));
+    ASSERT_TRUE(tail.WriteSamples(piece.data(), 32768));
+    EXPECT_FALSE(tail.CloseWriter());
+    EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::seconds(1)).has_value());
+  }
+  const std::vector<std::string> expected = {"mmioWrite 失败。 - " + early, "mmioWrite 失败。 - " + late};
+  EXPECT_EQ(boxes.Texts(), expected);
 }
