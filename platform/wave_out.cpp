@@ -411,24 +411,28 @@ void DeviceCore::SetPause(bool paused) {
 }
 
 bool DeviceCore::Reset() {
-  std::vector<WaveHeader*> returned;
-  std::lock_guard callbacks(callbackMutex_);
   {
-    std::unique_lock lock(mutex_);
-    for (const Entry& e : queue_) {
-      e.header->flags = (e.header->flags & ~WHDR_INQUEUE) | WHDR_DONE;
-      returned.push_back(e.header);
+    std::vector<WaveHeader*> returned;
+    std::lock_guard callbacks(callbackMutex_);
+    {
+      std::lock_guard lock(mutex_);
+      for (const Entry& e : queue_) {
+        e.header->flags = (e.header->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        returned.push_back(e.header);
+      }
+      queue_.clear();
+      queueStart_ = queuedFrames_ = written_ = 0;
+      ++epoch_;
+      dropWanted_ = true;
+      pauseWanted_ = false;
     }
-    queue_.clear();
-    queueStart_ = queuedFrames_ = written_ = 0;
-    ++epoch_;
-    dropWanted_ = true;
-    pauseWanted_ = false;
     wake_.notify_one();
-    // Bounded: the buffers are already safe to reuse; this only waits for the silence.
-    acknowledged_.wait_for(lock, kResetWait, [this] { return !dropWanted_ || exited_; });
+    for (WaveHeader* h : returned) Notify(WOM_DONE, h);
   }
-  for (WaveHeader* h : returned) Notify(WOM_DONE, h);
+  // Bounded, and without holding callbackMutex_ (the thread may be waiting for it): the
+  // buffers are already safe to reuse; this only waits for ALSA to fall silent.
+  std::unique_lock lock(mutex_);
+  acknowledged_.wait_for(lock, kResetWait, [this] { return !dropWanted_ || exited_; });
   return true;
 }
 

@@ -124,6 +124,9 @@ inline bool IsMapped(const std::string& path) {
 
 class PlayerTest : public ::testing::Test {
  protected:
+  // The tests play on ALSA's "null" device unless told otherwise.
+  PlayerTest() { setenv("WAVELATHE_AUDIO_DEVICE", "null", 0); }
+
   // A cache of `frames` frames; the view is told it holds `claimed` frames (default: all).
   void MakeCache(int rate, int channels, std::int64_t frames, std::int64_t claimed = -1) {
     cache.fileName = dir.File("cache.wav");
