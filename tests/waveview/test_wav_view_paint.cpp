@@ -183,6 +183,22 @@ TEST_F(ViewPixels, EmptyViewDrawsFrameButNoMarkers) {
   EXPECT_EQ(At(0, 20), kGray);      // no marker line
 }
 
+TEST_F(ViewPixels, TinyViewsDrawAndTrackWithinTheirBounds) {
+  Load();
+  for (const QSize size : {QSize(1, 1), QSize(30, 30), QSize(41, 81), QSize(120, 60)}) {
+    view.resize(size);
+    view.RenderAll();
+    view.MoveCursor(60'000);
+    view.SetSegment(10'000, 70'000);
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(size.width() / 2, 1));
+    QMouseEvent event(QEvent::MouseMove, QPoint(size.width(), 1), QPoint(size.width(), 1),
+                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &event);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(size.width(), 1));
+    EXPECT_EQ(view.BackBuffer().size(), size);
+  }
+}
+
 class WidePixels : public ViewPixels {
  protected:
   WidePixels() { bits = 24; }
