@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -177,6 +178,36 @@ TEST(WaveOut, ResetReturnsEveryQueuedBufferInOrderAndCloseRefusesUntilThen) {
   ASSERT_TRUE(platform::WaveOutPrepareHeader(dev, &bufs.headers[0]));
   ASSERT_TRUE(platform::WaveOutWrite(dev, &bufs.headers[0]));
   ASSERT_TRUE(rec.WaitDone(5));
+  EXPECT_TRUE(platform::WaveOutClose(dev));
+}
+
+// Reset while the device thread is busy returning buffers: every Reset returns promptly with
+// every buffer back, and nothing comes back twice.
+TEST(WaveOut, ResetRacingTheDeviceThreadReturnsPromptlyAndExactlyOnce) {
+  DeviceEnv env("null");
+  Recorder rec;
+  platform::HWaveOut dev = nullptr;
+  ASSERT_TRUE(platform::WaveOutOpen(&dev, Format(44100, 2, 16), &Recorder::Proc,
+                                    reinterpret_cast<std::uintptr_t>(&rec)));
+  Buffers bufs(3, 441);
+  std::size_t expected = 0;
+  double slowest = 0;
+  for (int round = 0; round < 300; ++round) {
+    for (auto& h : bufs.headers) {
+      h.flags = 0;
+      ASSERT_TRUE(platform::WaveOutPrepareHeader(dev, &h));
+      ASSERT_TRUE(platform::WaveOutWrite(dev, &h));
+    }
+    expected += 3;
+    if (round % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(round % 50));
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(platform::WaveOutReset(dev));
+    slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
+                                    std::chrono::steady_clock::now() - t0).count());
+    ASSERT_EQ(rec.DoneCount(), expected) << "round " << round;
+    for (auto& h : bufs.headers) ASSERT_TRUE(platform::WaveOutUnprepareHeader(dev, &h));
+  }
+  EXPECT_LT(slowest, 100.0) << "slowest Reset in ms";
   EXPECT_TRUE(platform::WaveOutClose(dev));
 }
 
