@@ -142,6 +142,12 @@ TEST(Riff, SearchStaysInsideTheParentAndEndsOnHostileSizes) {
   EXPECT_EQ(mmioRead(file, buffer, 64), 4 + 8 + 2);  // reads stop at the end of the file
   mmioClose(file, 0);
 
+  // A size that would bring a 32-bit position back to the same chunk cannot loop the search.
+  file = OpenBytes(dir, RiffForm("WAVE", {Chunk("loop", {}, 0xFFFFFFF8), Chunk("data", {5, 6})}));
+  ASSERT_EQ(FindRiff(file, &form, "WAVE"), MMSYSERR_NOERROR);
+  EXPECT_EQ(FindChunk(file, &chunk, &form, "data"), MMIOERR_CHUNKNOTFOUND);
+  mmioClose(file, 0);
+
   // A long run of empty chunks is walked in 8-byte steps and ends.
   std::vector<Bytes> empties(5000, Chunk("zero", {}));
   file = OpenBytes(dir, RiffForm("WAVE", empties));
