@@ -6,7 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +32,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess() { Stop(); }
 
+  // The child gets SIGTERM when the test process dies, so an aborted test (a sanitizer stop,
+  // a crash) never leaves a server behind.
   bool Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
              const std::string& out, const std::string& err) {
     std::vector<std::string> env = extraEnv;
@@ -42,14 +44,23 @@ class ChildProcess {
     std::vector<char*> envp;
     for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) pid_ = -1;
+    const std::string program = "/usr/bin/" + args[0];
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls between fork and exec.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(127);
+      const int in = open("/dev/null", O_RDONLY);
+      const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (in < 0 || o < 0 || e < 0) _exit(127);
+      dup2(in, 0);
+      dup2(o, 1);
+      dup2(e, 2);
+      execve(program.c_str(), argv.data(), envp.data());
+      _exit(127);
+    }
     return pid_ > 0;
   }
 
@@ -106,7 +117,11 @@ class PulseServer {
         "--system=no", "--disallow-module-loading=no", "--use-pid-file=no",
         "--log-target=stderr", "-L", "module-null-sink sink_name=wltest rate=44100 channels=2 norewinds=1",
         "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
-    env_ = {"XDG_RUNTIME_DIR=" + run, "HOME=" + home, "PULSE_SERVER=unix:" + socket_};
+    // Clients never start a server of their own when this one cannot be reached.
+    clientConfig_ = dir_.File("client.conf");
+    std::ofstream(clientConfig_) << "autospawn = no\n";
+    env_ = {"XDG_RUNTIME_DIR=" + run, "HOME=" + home, "PULSE_SERVER=unix:" + socket_,
+            "PULSE_CLIENTCONFIG=" + clientConfig_};
     if (!server_.Start(args, env_, dir_.File("pulse.out"), log_)) {
       *error = "pulseaudio could not be started";
       return false;
@@ -115,7 +130,8 @@ class PulseServer {
     while (std::chrono::steady_clock::now() < end) {
       if (!server_.Running()) break;
       int status = -1;
-      testing_support::RunCommand("PULSE_SERVER=unix:" + socket_ + " pactl info >/dev/null 2>&1",
+      testing_support::RunCommand("PULSE_SERVER=unix:" + socket_ + " PULSE_CLIENTCONFIG=" +
+                                      clientConfig_ + " pactl info >/dev/null 2>&1",
                                   &status);
       if (status == 0) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -135,6 +151,7 @@ class PulseServer {
   void StopRecording() { recorder_.Stop(); }
 
   std::string ServerAddress() const { return "unix:" + socket_; }
+  std::string ClientConfig() const { return clientConfig_; }
   std::string File(const std::string& name) const { return dir_.File(name); }
 
   void Stop() {
@@ -149,6 +166,7 @@ class PulseServer {
   ChildProcess recorder_;
   std::string socket_;
   std::string log_;
+  std::string clientConfig_;
   std::vector<std::string> env_;
 };
 

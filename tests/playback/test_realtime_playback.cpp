@@ -52,10 +52,12 @@ class RealtimePlayback : public PlayerTest, public testing::WithParamInterface<b
     std::string error;
     if (!server.Start(&error)) GTEST_SKIP() << "no PulseAudio server here: " << error;
     setenv("PULSE_SERVER", server.ServerAddress().c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", server.ClientConfig().c_str(), 1);
     if (GetParam()) setenv("WAVELATHE_AUDIO_SOFT_PAUSE", "1", 1);
   }
   void TearDown() override {
     unsetenv("PULSE_SERVER");
+    unsetenv("PULSE_CLIENTCONFIG");
     unsetenv("WAVELATHE_AUDIO_SOFT_PAUSE");
     server.Stop();
   }
