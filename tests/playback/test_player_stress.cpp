@@ -53,19 +53,5 @@ TEST_F(PlayerTest, TwoHundredRapidCommandsEndIdleWithNothingLeftBehind) {
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_F(PlayerTest, PlaybacksThatRunToTheirEndBackToBackLeaveNothingBehind) {
-  MakeCache(22050, 1, 9000);
-  const int threads = BaselineThreads();
-  WavePlayer player(&view);
-  for (int i = 0; i < 30; ++i) {
-    const std::int64_t start = (i * 997) % 8000;
-    ASSERT_TRUE(player.Play(cache, start, 9000 - start));
-    ASSERT_TRUE(RunUntil([&] { return !player.playing(); }));
-    ASSERT_EQ(view.cursorPos, start);
-  }
-  EXPECT_EQ(ThreadCount(), threads);
-  EXPECT_FALSE(IsMapped(cache.fileName));
-}
-
 }  // namespace
 }  // namespace player_test
