@@ -34,14 +34,13 @@ struct RangeResult {
 };
 
 RangeResult ConvertToWav(const std::string& source, const std::string& out, std::int64_t start,
-                         std::int64_t count, int fadeIn, int fadeOut, int targetBits = 0) {
+                         std::int64_t count, int fadeIn, int fadeOut) {
   RangeResult result;
   QueueTarget window;
   WavMusic reader(source);
   EXPECT_TRUE(reader.GetMusicInfo());
   WavMusic writer(out);
   writer.info = reader.info;
-  if (targetBits) writer.info.bitsPerSample = targetBits;
   writer.info.durationMs = count * 1000 / reader.info.sampleRate;
   writer.progressWindow = &window;
   EXPECT_TRUE(writer.InitWriter());
@@ -120,10 +119,6 @@ TEST(WavConvert, OneSecondFadesAtBothEndsUseExactTruncatedGains) {
       ASSERT_EQ(Sample16(r.samples, 2 * k + c), expected) << "frame " << k << " channel " << c;
     }
   }
-  // Spot checks of the formula itself: frame 1 of the fade-in, the middle, the last frame.
-  EXPECT_EQ(Sample16(r.samples, 2), static_cast<std::int16_t>(30000 - (start + 1) % 7) / 44100);
-  EXPECT_EQ(Sample16(r.samples, 2 * 22050), Fade16(Loud(start + 22050, 0), 0.5L));
-  EXPECT_EQ(Sample16(r.samples, 2 * (frames - 1)), 0);
 }
 
 TEST(WavConvert, LongFadesOnAShortRangeOverlapAndMultiply) {
@@ -178,18 +173,6 @@ TEST(WavConvert, EightBitFadesScaleAroundTheMidpointAndWiderSamplesPassUnchanged
   ASSERT_EQ(r24.samples.size(), 20000u * 6);
   EXPECT_EQ(0, std::memcmp(r24.samples.data(), in24.data() + 44 + 100 * 6, r24.samples.size()));
   EXPECT_TRUE(boxes.Texts().empty());
-}
-
-TEST(WavConvert, SixteenBitSourceIntoEightBitWriterIsRepacked) {
-  TempDir dir;
-  RecordingMessageBox boxes;
-  const std::string source = dir.File("in.wav");
-  WriteWav(source, 11025, 2, 16, 11025, NoiseSample);
-  const RangeResult r = ConvertToWav(source, dir.File("out.wav"), 0, 11025, -1, -1, 8);
-  ASSERT_EQ(r.samples.size(), 11025u * 2);
-  for (std::int64_t k = 0; k < 11025; ++k)
-    for (int c = 0; c < 2; ++c)
-      ASSERT_EQ(r.samples[2 * k + c], (static_cast<std::uint16_t>(NoiseSample(k, c)) >> 8)) << k;
 }
 
 TEST(WavConvert, ZeroFramesAndMissingDataStillBehave) {
