@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "platform/message.h"
-#include "platform/qt/qt_message_target.h"
 
 class CWavView;
 class QProgressBar;
@@ -42,9 +41,22 @@ class CCalcBufDlg : public QDialog {
   void StartWorker();
   void JoinWorker();
 
+  // Posts messages to the dialog as Qt events. A counter is released after each event is built
+  // and acquired before one is read, so the hand-over is also visible to race detectors that
+  // cannot see the event queue's own locking.
+  class Poster : public platform::MessageTarget {
+   public:
+    explicit Poster(CCalcBufDlg* dialog) : dialog_(dialog) {}
+    bool Post(std::uint32_t msg, platform::WParam w, platform::LParam l) override;
+
+   private:
+    CCalcBufDlg* dialog_;
+  };
+
   CWavView* view_;
   QProgressBar* progress_ = nullptr;
-  platform::QtMessageTarget target_{this};
+  std::atomic<std::uint64_t> posted_{0};
+  Poster poster_{this};
   std::thread worker_;
   bool finished_ = false;
 };
