@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFont>
 #include <QFontMetrics>
 #include <QProgressBar>
 
@@ -28,6 +29,7 @@ CCalcBufDlg::CCalcBufDlg(CWavView* view, QWidget* parent) : QDialog(parent), vie
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint);
   setModal(true);
+  setFont(QFont(QStringLiteral("宋体"), 9));  // the dialog template's font
   const Units u(fontMetrics());
   setFixedSize(u.X(332), u.Y(47));
   progress_ = new QProgressBar(this);

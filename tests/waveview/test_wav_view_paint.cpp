@@ -212,4 +212,17 @@ TEST_F(WidePixels, UnsupportedSampleWidthDrawsEverythingButTheWave) {
   EXPECT_EQ(At(0, 40), kRed);
 }
 
+class ThreeChannelPixels : public ViewPixels {
+ protected:
+  ThreeChannelPixels() { channels = 3; }
+};
+
+TEST_F(ThreeChannelPixels, MoreThanTwoChannelsDrawEverythingButTheWave) {
+  Load();
+  EXPECT_EQ(view.totalFrames, 80'000);
+  EXPECT_EQ(At(200, 189), kBlack);
+  EXPECT_EQ(At(200, 230), kBlack);
+  EXPECT_EQ(At(80, 353), kWhite);
+}
+
 }  // namespace
