@@ -3,11 +3,10 @@
 namespace testing_support {
 
 bool QueueTarget::Post(std::uint32_t msg, platform::WParam w, platform::LParam l) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({msg, w, l});
-    seen_.push_back({msg, w, l});
-  }
+  // Notified under the lock: a waiter may destroy this target as soon as it sees the message.
+  std::lock_guard lock(mutex_);
+  queue_.push_back({msg, w, l});
+  seen_.push_back({msg, w, l});
   cv_.notify_all();
   return true;
 }
