@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -143,6 +144,8 @@ class DeviceCore {
   void ApplyPause(bool pause);
   void DropAndForget();
   std::int64_t Played(std::int64_t written, bool* ok);
+  bool Recover(int err);
+  void SkipAll(std::uint64_t epoch);
   std::uint64_t Epoch() {
     std::lock_guard lock(mutex_);
     return epoch_;
@@ -172,6 +175,7 @@ class DeviceCore {
   // Device thread only.
   bool paused_ = false;
   bool hardwarePaused_ = false;
+  bool broken_ = false;  // the device failed for good: buffers come back without playing
   std::uint64_t seenSubmitted_ = 0;
   std::vector<std::uint8_t> staging_;
   std::int64_t lastPlayed_ = -1;
@@ -238,11 +242,36 @@ std::int64_t DeviceCore::Played(std::int64_t written, bool* ok) {
   int err = snd_pcm_avail_delay(setup_.pcm, &avail, &delay);
   *ok = err >= 0;
   if (err < 0) {
-    snd_pcm_recover(setup_.pcm, err, 1);
-    if (snd_pcm_state(setup_.pcm) == SND_PCM_STATE_XRUN) snd_pcm_prepare(setup_.pcm);
+    if (!Recover(err)) broken_ = true;
     return written;
   }
   return written - std::clamp<std::int64_t>(delay, 0, written);
+}
+
+// Restarts the stream after an underrun or a suspend; false when the device is gone.
+bool DeviceCore::Recover(int err) {
+  if (err == -ESTRPIPE) {
+    for (int i = 0; i < 100 && (err = snd_pcm_resume(setup_.pcm)) == -EAGAIN; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (err >= 0) return true;
+    return snd_pcm_prepare(setup_.pcm) >= 0;
+  }
+  return err == -EPIPE && snd_pcm_prepare(setup_.pcm) >= 0;
+}
+
+// A broken device: every queued frame counts as written and played, so the buffers come back
+// and the caller's playback ends instead of waiting for a device that will never play.
+void DeviceCore::SkipAll(std::uint64_t epoch) {
+  std::int64_t end;
+  {
+    std::lock_guard lock(mutex_);
+    if (epoch_ != epoch) return;
+    written_ = queueStart_ + queuedFrames_;
+    end = written_;
+  }
+  std::int64_t queueEnd = 0;
+  ReturnPlayed(epoch, end, &queueEnd);
 }
 
 // Returns played buffers and hands ALSA as much as it takes; true when something was written.
@@ -256,6 +285,10 @@ bool DeviceCore::Pump() {
   }
   bool ok = true;
   std::int64_t played = Played(written, &ok);
+  if (broken_) {
+    SkipAll(epoch);
+    return false;
+  }
   const auto now = Clock::now();
   if (played != lastPlayed_) {
     lastPlayed_ = played;
@@ -337,7 +370,11 @@ std::int64_t DeviceCore::WriteStaged(std::int64_t frames) {
       done += n;
       continue;
     }
-    if (++retries > 3 || snd_pcm_recover(setup_.pcm, static_cast<int>(n), 1) < 0) return frames;
+    if (!Recover(static_cast<int>(n))) {
+      broken_ = true;
+      return frames;
+    }
+    if (++retries > 3) return frames;
   }
   return done;
 }

@@ -137,6 +137,50 @@ TEST_P(RealtimePlayback, PlaysEveryFrameInOrderAndAPauseIsSilenceOfItsLength) {
   EXPECT_LT(otherGaps, kRate / 200) << "silent frames between played ones, outside the pause";
 }
 
+// Commands in quick succession against a device that plays in real time: pauses land on a
+// running stream, stops on full buffers. Everything ends idle with no thread left.
+TEST_P(RealtimePlayback, RapidCommandsOnARealTimeDeviceEndIdle) {
+  MakeCache(kRate, 2, 4 * kRate);
+  DeviceEnv env("pulse");
+  const int threads = BaselineThreads();
+  {
+    WavePlayer player(&view);
+    for (int i = 0; i < 40; ++i) {
+      switch (i % 4) {
+        case 0: PlayFromCursor(player, view, cache); break;
+        case 1: player.TogglePause(); break;
+        case 2: player.TogglePause(); break;
+        default: player.Stop(); break;
+      }
+      EXPECT_EQ(player.playing(), i % 4 != 3) << "command " << i;
+      RunUntil([] { return false; }, std::chrono::milliseconds(15 * (i % 5)));
+    }
+  }
+  EXPECT_EQ(ThreadCount(), threads) << ThreadNames();
+  EXPECT_FALSE(IsMapped(cache.fileName));
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+// The sound server going away in the middle of a playback ends it (the cursor back at its
+// start) instead of leaving the player waiting for buffers that never come back.
+TEST_P(RealtimePlayback, ASoundServerThatGoesAwayEndsThePlayback) {
+  MakeCache(kRate, 2, 10 * kRate);
+  DeviceEnv env("pulse");
+  const int threads = BaselineThreads();
+  {
+    WavePlayer player(&view);
+    ASSERT_TRUE(player.Play(cache, 500, 9 * kRate));
+    RunUntil([] { return false; }, 300ms);
+    server.Stop();
+    EXPECT_TRUE(RunUntil([&] { return !player.playing(); }, 5s));
+    EXPECT_EQ(view.cursorPos, 500);
+    // The next play finds no server: the device cannot be opened.
+    EXPECT_FALSE(player.Play(cache, 500, kRate));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"waveOutOpen 失败。"}));
+  }
+  EXPECT_EQ(ThreadCount(), threads) << ThreadNames();
+}
+
 INSTANTIATE_TEST_SUITE_P(PauseKinds, RealtimePlayback, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& p) {
                            return p.param ? "DropAndRewrite" : "DevicePause";
