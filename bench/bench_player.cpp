@@ -2,6 +2,7 @@
 //  - Play() call and Play-to-first-returned-buffer latency (the first buffer has then been
 //    handed to ALSA and played; on "null" playing is immediate, so this bounds the hand-over
 //    from above);
+//  - Stop() during playback;
 //  - time the UI thread spends per returned buffer (handler: unprepare, queue the next, write,
 //    move the cursor);
 //  - a whole 20 s file on "null" through the player and through sox's ALSA output, as a ratio.
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
   QCoreApplication::processEvents();
   TimedPlayer player(&view);
 
-  std::vector<double> playCall, firstReturn;
+  std::vector<double> playCall, firstReturn, stopCall;
   for (int i = 0; i < 40; ++i) {
     const auto t0 = Clock::now();
     player.Play(info, (i * 44100) % frames, 44100);
@@ -111,7 +112,9 @@ int main(int argc, char** argv) {
     while (player.playing() && view.cursorPos == queuedTo) Deliver();
     playCall.push_back(Ms(t1 - t0));
     firstReturn.push_back(Ms(Clock::now() - t0));
+    const auto s0 = Clock::now();
     player.Stop();
+    stopCall.push_back(Ms(Clock::now() - s0));
   }
 
   player.handler.clear();
@@ -130,6 +133,8 @@ int main(int argc, char** argv) {
               Median(playCall), Max(playCall));
   std::printf("Play to first buffer returned by ALSA: median %.2f ms, max %.2f ms (target < 20)\n",
               Median(firstReturn), Max(firstReturn));
+  std::printf("Stop() call during playback (reset, drain, close): median %.2f ms, max %.2f ms\n",
+              Median(stopCall), Max(stopCall));
   std::vector<double> sorted = player.handler;
   std::sort(sorted.begin(), sorted.end());
   const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];

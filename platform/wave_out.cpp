@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,8 @@ constexpr unsigned kPeriodTimeUs = 25000;
 // How long Reset waits for the device thread to silence ALSA, and Close for it to end.
 constexpr auto kResetWait = std::chrono::milliseconds(200);
 constexpr auto kCloseWait = std::chrono::seconds(2);
+// Longer than ALSA's buffer lasts: a position that stands still this long will not move again.
+constexpr auto kStall = std::chrono::microseconds(kBufferTimeUs) + std::chrono::milliseconds(500);
 
 struct Entry {
   WaveHeader* header;
@@ -145,6 +148,7 @@ class DeviceCore {
   void DropAndForget();
   std::int64_t Played(std::int64_t written, bool* ok);
   bool Recover(int err);
+  void Failed(int err);
   void SkipAll(std::uint64_t epoch);
   std::uint64_t Epoch() {
     std::lock_guard lock(mutex_);
@@ -176,6 +180,7 @@ class DeviceCore {
   bool paused_ = false;
   bool hardwarePaused_ = false;
   bool broken_ = false;  // the device failed for good: buffers come back without playing
+  std::optional<Clock::time_point> failingSince_;  // start of a run of failed calls
   std::uint64_t seenSubmitted_ = 0;
   std::vector<std::uint8_t> staging_;
   std::int64_t lastPlayed_ = -1;
@@ -242,10 +247,29 @@ std::int64_t DeviceCore::Played(std::int64_t written, bool* ok) {
   int err = snd_pcm_avail_delay(setup_.pcm, &avail, &delay);
   *ok = err >= 0;
   if (err < 0) {
-    if (!Recover(err)) broken_ = true;
+    Failed(err);
     return written;
   }
+  failingSince_.reset();
   return written - std::clamp<std::int64_t>(delay, 0, written);
+}
+
+// After a failed call: restart the stream where ALSA allows it. The device counts as gone for
+// good when the restart fails, when it reports itself disconnected, or when calls keep
+// failing for longer than a stall (some report passing errors, say before the first write).
+void DeviceCore::Failed(int err) {
+  if (Recover(err)) {
+    failingSince_.reset();
+    return;
+  }
+  if (err == -EPIPE || err == -ESTRPIPE || err == -ENODEV ||
+      snd_pcm_state(setup_.pcm) == SND_PCM_STATE_DISCONNECTED) {
+    broken_ = true;
+    return;
+  }
+  const auto now = Clock::now();
+  if (!failingSince_) failingSince_ = now;
+  if (now - *failingSince_ > kStall) broken_ = true;
 }
 
 // Restarts the stream after an underrun or a suspend; false when the device is gone.
@@ -297,8 +321,7 @@ bool DeviceCore::Pump() {
   std::int64_t queueEnd = 0;
   // A device whose position stopped moving for longer than its buffer lasts has played
   // everything it will ever play (some report a last latency that never reaches zero).
-  const auto stall = std::chrono::microseconds(kBufferTimeUs) + std::chrono::milliseconds(500);
-  if (now - lastProgress_ > stall) played = written;
+  if (now - lastProgress_ > kStall) played = written;
   ReturnPlayed(epoch, played, &queueEnd);
 
   snd_pcm_sframes_t avail = snd_pcm_avail_update(setup_.pcm);
@@ -370,11 +393,8 @@ std::int64_t DeviceCore::WriteStaged(std::int64_t frames) {
       done += n;
       continue;
     }
-    if (!Recover(static_cast<int>(n))) {
-      broken_ = true;
-      return frames;
-    }
-    if (++retries > 3) return frames;
+    Failed(static_cast<int>(n));
+    if (broken_ || ++retries > 3) return frames;
   }
   return done;
 }
