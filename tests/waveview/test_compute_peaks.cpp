@@ -67,24 +67,6 @@ TEST(ComputePeaks, FillsTheTableFromSampledFramesAndResetsTheState) {
   }
 }
 
-TEST(ComputePeaks, EightBitMonoCache) {
-  testing_support::TempDir dir;
-  const std::string path = dir.File("cache8.wav");
-  // Block 0 silent, block 1 full positive, block 2 full negative, block 3 silent.
-  WriteWav(path, 8000, 1, 8, 400, [](std::int64_t f, int) {
-    return f < 100 || f >= 300 ? 128 : f < 200 ? 255 : 0;
-  });
-  CWavView view;
-  view.waveInfo = CacheInfo(path, 8000, 1, 8, 400);
-  view.ComputePeaks(nullptr);
-  ASSERT_EQ(view.peaks().blockCount(), 4);
-  const Envelope e0 = view.peaks().Entry(0), e1 = view.peaks().Entry(1), e2 = view.peaks().Entry(2);
-  EXPECT_EQ(e0.minL | e0.maxL | e0.minR | e0.maxR, 0);
-  EXPECT_EQ(e1.maxL, 127);
-  EXPECT_EQ(e2.minL, -128);
-  EXPECT_EQ(e1.minR | e1.maxR | e2.minR | e2.maxR, 0);
-}
-
 TEST(ComputePeaks, CacheShorterThanItsHeaderReadsOnlyWhatIsThere) {
   testing_support::TempDir dir;
   const std::string path = dir.File("short.wav");

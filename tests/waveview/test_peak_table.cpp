@@ -92,18 +92,6 @@ TEST(PeakTable, EightBitValuesAreCentredOn128) {
   ExpectEnvelope(PeakTable::BlockEnvelope(wide, 1, 0), 32767, -32768, 32767, -32768);
 }
 
-TEST(PeakTable, FramesOutsideTheSourceAreNeverRead) {
-  Pcm16 pcm(150, 2, [](std::int64_t, int c) { return c == 0 ? 1'000 : -1'000; });
-  // Wholly past the end: silence, not the starting extremes.
-  ExpectEnvelope(PeakTable::BlockEnvelope(pcm.src, 100, 200), 0, 0, 0, 0);
-  // Partly past the end: only the frames that are there.
-  ExpectEnvelope(PeakTable::BlockEnvelope(pcm.src, 100, 100), 1'000, 1'000, -1'000, -1'000);
-  SampleSource none = pcm.src;
-  none.data = nullptr;
-  none.frames = 0;
-  ExpectEnvelope(PeakTable::BlockEnvelope(none, 100, 0), 0, 0, 0, 0);
-}
-
 // A table of 10 blocks whose entries differ from the samples, so the source of every
 // envelope is visible.
 struct TableFixture {

@@ -112,15 +112,4 @@ TEST(WavViewModel, ZoomKeepsTheLeftEdgeUnlessTheSpanPassesTheEnd) {
   EXPECT_EQ(view.viewStart, 666'666);
 }
 
-TEST(WavViewModel, LabelRectanglesFollowTheSegment) {
-  CWavView view;
-  Prepare(view, 0);
-  EXPECT_TRUE(view.StartLabelRect().isEmpty());
-  EXPECT_TRUE(view.EndLabelRect().isEmpty());
-  view.totalFrames = 800'000;
-  view.SetSegment(200'000, 5'000);
-  EXPECT_EQ(view.StartLabelRect(), QRect(185, 14, 50, 8));
-  EXPECT_EQ(view.EndLabelRect(), QRect(0, 0, 50, 8));  // x 5 − 15 is not positive
-}
-
 }  // namespace
