@@ -1,16 +1,51 @@
 #include "platform/qt/qt_message_target.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
 
 namespace platform {
+namespace {
+
+// Qt's event queue locks are invisible to ThreadSanitizer (they are futexes inside Qt), so the
+// hand-over of a posted message is also published through this counter: every Post is a
+// release operation on it and every event delivery on the UI thread an acquire, which makes
+// what the poster wrote before posting visible to the handler, to the tools as to the reader.
+std::atomic<std::uint64_t> g_postSequence{0};
+
+class DeliveryFence : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent*) override {
+    g_postSequence.load(std::memory_order_acquire);
+    return false;
+  }
+};
+
+void InstallDeliveryFence() {
+  static QPointer<DeliveryFence> fence;  // owned by the application object
+  QCoreApplication* app = QCoreApplication::instance();
+  if (fence || app == nullptr || QThread::currentThread() != app->thread()) return;
+  fence = new DeliveryFence;
+  fence->setParent(app);
+  app->installEventFilter(fence);
+}
+
+}  // namespace
 
 QEvent::Type MessageEvent::Type() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;
 }
 
+QtMessageTarget::QtMessageTarget(QObject* receiver) : receiver_(receiver) {
+  InstallDeliveryFence();
+}
+
 bool QtMessageTarget::Post(std::uint32_t msg, WParam w, LParam l) {
-  QCoreApplication::postEvent(receiver_, new MessageEvent(msg, w, l));
+  auto* event = new MessageEvent(msg, w, l);
+  g_postSequence.fetch_add(1, std::memory_order_release);
+  QCoreApplication::postEvent(receiver_, event);
   return true;
 }
 

@@ -24,7 +24,8 @@ class MessageEvent : public QEvent {
 
 class QtMessageTarget : public MessageTarget {
  public:
-  explicit QtMessageTarget(QObject* receiver) : receiver_(receiver) {}
+  // Construct on the UI thread.
+  explicit QtMessageTarget(QObject* receiver);
   bool Post(std::uint32_t msg, WParam w, LParam l) override;
   // Delivers the receiver's pending messages now (on the calling thread, the receiver's).
   void DispatchPending();
