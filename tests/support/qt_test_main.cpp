@@ -1,4 +1,5 @@
-// main() of the widget tests: an offscreen QApplication around the GoogleTest run.
+// main() of the widget tests: an offscreen QApplication around the GoogleTest run; audio goes
+// to ALSA's null device unless a test or the caller names another.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("WAVELATHE_AUDIO_DEVICE", "null", 0);
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
