@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 #include <functional>
 
@@ -10,17 +11,30 @@
 
 namespace {
 
-// Runs `answer` on the file dialog once it is up (polling for the active modal widget).
-void WhenFileDialogShows(std::function<void(QFileDialog*)> answer) {
+// Calls `answer` on the file dialog once it is up, and again every few milliseconds until it
+// returns true (the dialog fills its folder listing asynchronously).
+void WhenFileDialogShows(std::function<bool(QFileDialog*)> answer) {
   auto* timer = new QTimer;
   QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr || !dialog->isVisible()) return;
+    if (dialog == nullptr || !dialog->isVisible() || !answer(dialog)) return;
     timer->stop();
     timer->deleteLater();
-    answer(dialog);
   });
   timer->start(20);
+}
+
+// Types `path` into the name field, as a user would (selectFile leaves a focused field alone),
+// and presses the accepting button once the dialog has taken the name.
+bool Choose(QFileDialog* dialog, const std::string& path) {
+  const QString name = QString::fromStdString(path);
+  auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (field == nullptr) return false;
+  field->setText(name);
+  const QStringList files = dialog->selectedFiles();
+  if (files.size() != 1 || !files[0].startsWith(name)) return false;
+  static_cast<QDialog*>(dialog)->accept();  // public in QDialog, dispatched to QFileDialog
+  return true;
 }
 
 }  // namespace
@@ -46,14 +60,14 @@ TEST(FileDialogs, RealSaveDialogConfirmsOverwriteAndAddsTheDefaultSuffix) {
   testing_support::TempDir dir;
   bool seen = false;
   WhenFileDialogShows([&](QFileDialog* dialog) {
-    seen = true;
-    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-    EXPECT_EQ(dialog->defaultSuffix(), "ogg");
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"ogg 文件 (*.ogg)"});
-    dialog->setDirectory(QString::fromStdString(dir.path()));
-    dialog->selectFile("piece");
-    static_cast<QDialog*>(dialog)->accept();  // public in QDialog, dispatched to QFileDialog
+    if (!seen) {
+      seen = true;
+      EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+      EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+      EXPECT_EQ(dialog->defaultSuffix(), "ogg");
+      EXPECT_EQ(dialog->nameFilters(), QStringList{"ogg 文件 (*.ogg)"});
+    }
+    return Choose(dialog, dir.File("piece"));
   });
   const QString path = ChooseSaveFile(nullptr, "ogg 文件 (*.ogg)", "ogg");
   EXPECT_TRUE(seen);
@@ -66,12 +80,13 @@ TEST(FileDialogs, RealOpenDialogReturnsTheChosenFileOrNothing) {
   WhenFileDialogShows([&](QFileDialog* dialog) {
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-    dialog->setDirectory(QString::fromStdString(dir.path()));
-    dialog->selectFile("a.wav");
-    static_cast<QDialog*>(dialog)->accept();  // public in QDialog, dispatched to QFileDialog
+    return Choose(dialog, dir.File("a.wav"));
   });
   EXPECT_EQ(ChooseOpenFile(nullptr, "wav 文件 (*.wav);;所有文件 (*)").toStdString(), dir.File("a.wav"));
 
-  WhenFileDialogShows([](QFileDialog* dialog) { dialog->reject(); });
+  WhenFileDialogShows([](QFileDialog* dialog) {
+    dialog->reject();
+    return true;
+  });
   EXPECT_TRUE(ChooseOpenFile(nullptr, "wav 文件 (*.wav)").isEmpty());
 }

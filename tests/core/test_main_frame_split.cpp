@@ -74,7 +74,7 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
   return ::testing::AssertionSuccess();
 }
 
-class FrameTest : public ::testing::Test {
+class OpenAndSplitTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("WAVELATHE_HOME", home.path().c_str(), 1);
@@ -106,7 +106,7 @@ class FrameTest : public ::testing::Test {
   std::vector<FileDialogRequest> saveRequests;
 };
 
-TEST_F(FrameTest, OpeningAWavUsesItAsTheCacheAndAnUnknownTypeChangesNothing) {
+TEST_F(OpenAndSplitTest, OpeningAWavUsesItAsTheCacheAndAnUnknownTypeChangesNothing) {
   const std::string wav = MakeWav("Song.WAV", 2 * kRate);
   LoadDialogSpy spy;
   frame->OpenMusic(QString::fromStdString(wav));
@@ -131,7 +131,7 @@ TEST_F(FrameTest, OpeningAWavUsesItAsTheCacheAndAnUnknownTypeChangesNothing) {
   EXPECT_TRUE(view().hasMusic);
 }
 
-TEST_F(FrameTest, TheTemporaryCacheIsMadeInTheApplicationFolderAndGoesAtTheNextOpen) {
+TEST_F(OpenAndSplitTest, TheTemporaryCacheIsMadeInTheApplicationFolderAndGoesAtTheNextOpen) {
   MusicInfo cache;
   cache.fileName = "/somewhere/opened.mp3";
   ASSERT_TRUE(frame->MakeCacheFileName(cache));
@@ -166,7 +166,7 @@ TEST_F(FrameTest, TheTemporaryCacheIsMadeInTheApplicationFolderAndGoesAtTheNextO
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"无法创建临时文件！ - " + home.path() + "/tmp"});
 }
 
-TEST_F(FrameTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
+TEST_F(OpenAndSplitTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
   const std::int64_t total = 4 * kRate;
   const std::string wav = MakeWav("in.wav", total);
   frame->OpenMusic(QString::fromStdString(wav));
@@ -197,7 +197,7 @@ TEST_F(FrameTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
   EXPECT_FALSE(view().drawingSuspended);
 }
 
-TEST_F(FrameTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
+TEST_F(OpenAndSplitTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
   const std::int64_t total = 5 * kRate;
   frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", total)));
   const std::int64_t a = 2 * kRate - 7, b = 3 * kRate + 5;
@@ -236,21 +236,24 @@ TEST_F(FrameTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_F(FrameTest, SplitCommandRunsTheExportDialogAndTheExport) {
+TEST_F(OpenAndSplitTest, SplitCommandRunsTheExportDialogAndTheExport) {
   const std::int64_t total = 3 * kRate;
   frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", total)));
   view().SetSegment(kRate, 2 * kRate);
   AnswerSaveWith(media.File("cmd.wav"));
   bool shown = false;
-  QTimer::singleShot(0, [&shown] {
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&shown, &poll] {
     auto* dialog = qobject_cast<CExportNowDlg*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
+    if (dialog == nullptr) return;
+    poll.stop();
     shown = true;
     dialog->findChild<QComboBox*>("1016")->setCurrentText("wav");
     dialog->findChild<QCheckBox*>("1019")->setChecked(true);
     dialog->findChild<QLineEdit*>("1020")->setText("1");
     dialog->findChild<QPushButton*>("1")->click();
   });
+  poll.start(10);
   frame->SplitCommand();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("cmd.wav")),
@@ -264,7 +267,7 @@ TEST_F(FrameTest, SplitCommandRunsTheExportDialogAndTheExport) {
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_F(FrameTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
+TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   // Minutes of audio so that the cancel lands while the first span is being copied.
   const std::int64_t total = std::int64_t{360} * kRate;
   const std::string wav = media.File("long.wav");
@@ -307,7 +310,7 @@ TEST_F(FrameTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   EXPECT_EQ(fs::last_write_time(wav), cacheTime);
 }
 
-TEST_F(FrameTest, RefusesToExportOverTheFileBeingEdited) {
+TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   const std::string wav = MakeWav("in.wav", kRate);
   frame->OpenMusic(QString::fromStdString(wav));
   const auto original = testing_support::ReadFileBytes(wav);
@@ -353,7 +356,7 @@ std::string Compressed(const std::string& wav, const std::string& stem) {
 }
 
 // Loads that decode need a codec other than WAV.
-TEST_F(FrameTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
+TEST_F(OpenAndSplitTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
   const std::string wav = MakeWav("first.wav", kRate);
   const std::string compressed = Compressed(MakeWav("long.wav", 30 * kRate), media.File("tone"));
   if (compressed.empty()) GTEST_SKIP() << "no compressed format can be decoded in this build";
