@@ -112,13 +112,13 @@ TEST(ExportNowDlg, InvalidFadeSecondsKeepTheDialogOpen) {
   RecordingMessageBox boxes;
   Harness h(Source(kMusicWav, 1378));
   Control<QCheckBox>(h.dialog, "1019")->setChecked(true);
-  for (const char* text : {"0", "", "1a", "-1", " 2", "3.5", "99999999999"}) {
+  for (const char* text : {"0", "", "1a", "-1", " 2", "3.5", "٣", "2147483648"}) {
     Control<QLineEdit>(h.dialog, "1020")->setText(text);
     h.Ok();
     EXPECT_FALSE(h.params) << text;
     EXPECT_TRUE(h.dialog.isVisible()) << text;
   }
-  EXPECT_EQ(boxes.Texts().size(), 7u);
+  EXPECT_EQ(boxes.Texts().size(), 8u);
   EXPECT_EQ(boxes.Texts().back(), "淡入的秒必须为正数。");
   EXPECT_EQ(boxes.Boxes().back().kind, platform::BoxKind::kInformation);
 
@@ -168,18 +168,4 @@ TEST(ExportNowDlg, OkHandsOverTheChoicesAndClosesAsAccepted) {
   QTest::mouseClick(Control<QPushButton>(cancelled.dialog, "2"), Qt::LeftButton);
   EXPECT_FALSE(cancelled.params);
   EXPECT_EQ(cancelled.dialog.result(), QDialog::Rejected);
-}
-
-TEST(ExportNowDlg, FormatNamesMapToTypeCodes) {
-  EXPECT_EQ(ExportTypeFromFormatText("wav"), kMusicWav);
-  EXPECT_EQ(ExportTypeFromFormatText("mp3"), kMusicMp3);
-  EXPECT_EQ(ExportTypeFromFormatText("wma"), kMusicWma);
-  EXPECT_EQ(ExportTypeFromFormatText("ogg"), kMusicOgg);
-  EXPECT_EQ(ExportTypeFromFormatText("ape"), kMusicApe);
-  EXPECT_EQ(ExportTypeFromFormatText("cda"), kMusicWav);
-  int seconds = 0;
-  EXPECT_TRUE(ParseFadeSeconds("2147483647", &seconds));
-  EXPECT_EQ(seconds, 2147483647);
-  EXPECT_FALSE(ParseFadeSeconds("2147483648", &seconds));
-  EXPECT_FALSE(ParseFadeSeconds("٣", &seconds));  // a digit, but not 0–9
 }
