@@ -23,6 +23,8 @@ void ForgetLength(CWavView& view) {
   view.cursorPos = 0;
   view.segStart = 0;
   view.segEnd = 0;
+  view.ShowLengthTime();
+  view.ShowCursorTime();
   view.update();
 }
 
