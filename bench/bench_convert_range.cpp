@@ -139,7 +139,8 @@ int main() {
       sox = std::min(sox, b);
     }
     if (rc == 0) {
-      std::printf("ConvertRange 300 s from 60 s, 2 s fades, 44.1 kHz 16-bit stereo (best of %d)\n", kRuns);
+      std::printf("ConvertRange 300 s from 60 s, 2 s fades, 44.1 kHz 16-bit stereo (best of %d)\n",
+                  kRuns);
       std::printf("  ours: %.3f s\n  sox:  %.3f s\n  ratio ours/sox: %.3f (target <= 0.333)\n",
                   ours, sox, ours / sox);
     }

@@ -48,7 +48,8 @@ void WriteWav(const std::string& path, std::int64_t frames) {
   Put(out, 16, 2);
   out.write("data", 4);
   Put(out, data, 4);
-  for (std::int64_t f = 0; f < frames; ++f) Put(out, static_cast<std::uint32_t>((f * 37) & 0xFFFF) * 0x10001u, 4);
+  for (std::int64_t f = 0; f < frames; ++f)
+    Put(out, static_cast<std::uint32_t>((f * 37) & 0xFFFF) * 0x10001u, 4);
 }
 
 double Median(std::vector<double> v) {
@@ -57,7 +58,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+double Max(const std::vector<double>& v) {
+  return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
 
 // The player with its buffer-done handler timed.
 class TimedPlayer : public WavePlayer {
@@ -125,7 +128,8 @@ int main(int argc, char** argv) {
   const double whole = Ms(Clock::now() - whole0);
 
   const auto sox0 = Clock::now();
-  const int rc = std::system(("AUDIODEV=" + device + " sox -q " + path + " -t alsa 2>/dev/null").c_str());
+  const int rc =
+      std::system(("AUDIODEV=" + device + " sox -q " + path + " -t alsa 2>/dev/null").c_str());
   const double sox = Ms(Clock::now() - sox0);
 
   std::printf("device: %s\n", device.c_str());
@@ -141,12 +145,14 @@ int main(int argc, char** argv) {
   std::vector<double> sorted = player.handler;
   std::sort(sorted.begin(), sorted.end());
   const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
-  std::printf("UI time per returned buffer (handler): median %.1f us, 99%% %.1f us, max %.1f us "
-              "over %zu buffers (target < 5 ms)\n", 1000 * Median(player.handler), 1000 * p99,
-              1000 * Max(player.handler), player.handler.size());
-  std::printf("whole 20 s file through the device: player %.1f ms, sox -t alsa %.1f ms "
-              "(with its process start)%s, ratio player/sox %.2f\n",
-              whole, sox, rc == 0 ? "" : " (sox failed)", sox > 0 ? whole / sox : 0.0);
+  std::printf(
+      "UI time per returned buffer (handler): median %.1f us, 99%% %.1f us, max %.1f us "
+      "over %zu buffers (target < 5 ms)\n",
+      1000 * Median(player.handler), 1000 * p99, 1000 * Max(player.handler), player.handler.size());
+  std::printf(
+      "whole 20 s file through the device: player %.1f ms, sox -t alsa %.1f ms "
+      "(with its process start)%s, ratio player/sox %.2f\n",
+      whole, sox, rc == 0 ? "" : " (sox failed)", sox > 0 ? whole / sox : 0.0);
   std::remove(path.c_str());
   return 0;
 }

@@ -145,7 +145,8 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "wavelathe-bench-split";
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "wavelathe-bench-split";
   std::filesystem::create_directories(dir);
   setenv("WAVELATHE_HOME", dir.c_str(), 1);
   QApplication app(argc, argv);

@@ -5,6 +5,9 @@
 // The cache is written in full with a cheap pattern in 8 MiB blocks (about half a second), so
 // it sits in the page cache as a freshly decoded cache does. A sparse file would measure the
 // file system's hole handling instead: first touches of holes cost up to 100 µs each here.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -12,9 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "waveview/wav_view.h"
@@ -31,8 +32,8 @@ void Put32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 void Put16(std::uint8_t* p, std::uint16_t v) { std::memcpy(p, &v, 2); }
 
 bool WriteSparseCache(const std::string& path) {
-  std::uint8_t header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                             'f', 'm', 't', ' ', 16, 0, 0, 0};
+  std::uint8_t header[44] = {'R', 'I', 'F', 'F', 0,   0,   0,  0, 'W', 'A',
+                             'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0,   0};
   Put32(header + 4, static_cast<std::uint32_t>(36 + kDataBytes));
   Put16(header + 20, 1);
   Put16(header + 22, 2);
@@ -111,9 +112,10 @@ void BenchRepaint(CWavView& view, double zoom, std::int64_t start) {
     view.SetViewStart(view.viewStart);  // marks the buffer stale like a scroll
     view.repaint();
   });
-  std::printf("full repaint 1920x1080, zoom %-6g: render %.2f ms (cpu %.2f), render+blit %.2f ms"
-              " (cpu %.2f), medians of 31 (target < 8 ms)\n", zoom, render.wall, render.cpu,
-              repaint.wall, repaint.cpu);
+  std::printf(
+      "full repaint 1920x1080, zoom %-6g: render %.2f ms (cpu %.2f), render+blit %.2f ms"
+      " (cpu %.2f), medians of 31 (target < 8 ms)\n",
+      zoom, render.wall, render.cpu, repaint.wall, repaint.cpu);
 }
 
 }  // namespace
@@ -140,10 +142,11 @@ int main(int argc, char** argv) {
   std::printf("SetMusic to drawn waveform (dialog, worker, first paint): %.1f ms (target < 500)\n",
               toWave);
   const Times peaks = MedianMillis(7, [&] { view.ComputePeaks(nullptr); });
-  std::printf("ComputePeaks: %.2f ms (cpu %.2f) median of 7 (target < 100); table %lld entries"
-              " of %lld frames, %zu bytes (target < 100 KB)\n", peaks.wall, peaks.cpu,
-              static_cast<long long>(view.peaks().blockCount()),
-              static_cast<long long>(view.peaks().blockFrames()), view.peaks().MemoryBytes());
+  std::printf(
+      "ComputePeaks: %.2f ms (cpu %.2f) median of 7 (target < 100); table %lld entries"
+      " of %lld frames, %zu bytes (target < 100 KB)\n",
+      peaks.wall, peaks.cpu, static_cast<long long>(view.peaks().blockCount()),
+      static_cast<long long>(view.peaks().blockFrames()), view.peaks().MemoryBytes());
   view.hasMusic = true;
   BenchRepaint(view, 1.0, 0);
   BenchRepaint(view, 1000.0, kFrames / 2);

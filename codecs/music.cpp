@@ -37,7 +37,8 @@ void Music::AddProgress(std::uint64_t n) {
   const std::uint64_t permille = exact > INT32_MAX ? INT32_MAX : static_cast<std::uint64_t>(exact);
   if (permille > static_cast<std::uint64_t>(lastPermille)) {
     lastPermille = static_cast<std::int32_t>(permille);
-    platform::PostMessage(progressWindow, WM_MUSIC_PROGRESS, static_cast<platform::WParam>(permille), 0);
+    platform::PostMessage(progressWindow, WM_MUSIC_PROGRESS,
+                          static_cast<platform::WParam>(permille), 0);
   }
 }
 

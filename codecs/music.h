@@ -41,9 +41,9 @@ struct MusicTag {
 struct MusicInfo {
   std::string fileName;
   std::int32_t type = kMusicUnknown;
-  std::int32_t sampleRate = 0;     // Hz
+  std::int32_t sampleRate = 0;  // Hz
   std::int32_t channels = 0;
-  std::int32_t bitrate = 0;        // kbit/s
+  std::int32_t bitrate = 0;  // kbit/s
   std::int32_t bitsPerSample = 0;
   std::int64_t durationMs = 0;
   MusicTag tag;

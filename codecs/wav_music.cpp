@@ -166,7 +166,8 @@ bool WavMusic::ReadFormat(std::uint8_t* raw) {
       !Descend(&dataChunk_, &riffChunk_, "fmt ", platform::MMIO_FINDCHUNK))
     return false;
   std::fill(raw, raw + kFormatSize, 0);
-  const auto want = static_cast<std::int32_t>(std::min<std::uint32_t>(dataChunk_.cksize, kFormatSize));
+  const auto want =
+      static_cast<std::int32_t>(std::min<std::uint32_t>(dataChunk_.cksize, kFormatSize));
   if (platform::mmioRead(file_, raw, want) != want) {
     ReportError(texts::kWavNoFormat);
     return false;
@@ -192,15 +193,16 @@ bool WavMusic::GetMusicInfo() {
   if (ok) {
     const std::int64_t fileEnd = platform::mmioSeek(file_, 0, SEEK_END);
     const std::int64_t frameBytes = format.channels * format.bitsPerSample / 8;
-    std::int64_t present =
-        std::min(std::int64_t{dataChunk_.cksize}, std::max<std::int64_t>(0, fileEnd - dataChunk_.dwDataOffset));
+    std::int64_t present = std::min(std::int64_t{dataChunk_.cksize},
+                                    std::max<std::int64_t>(0, fileEnd - dataChunk_.dwDataOffset));
     present -= present % frameBytes;
     info.channels = format.channels;
     info.bitsPerSample = format.bitsPerSample;
     info.sampleRate = static_cast<std::int32_t>(format.samplesPerSec);
     info.bitrate = static_cast<std::int32_t>(std::int64_t{format.channels} * format.bitsPerSample *
                                              format.samplesPerSec / 1024);
-    info.durationMs = present * 8000 / format.samplesPerSec / format.channels / format.bitsPerSample;
+    info.durationMs =
+        present * 8000 / format.samplesPerSec / format.channels / format.bitsPerSample;
   }
   Close();
   return ok;
@@ -264,11 +266,13 @@ std::int64_t WavMusic::PrepareRange() {
 void WavMusic::ConvertLoop() {
   const std::int64_t total = PrepareRange();
   // Whole frames per chunk, so that fades and repacking always see complete frames.
-  const std::int64_t chunkLimit = blockAlign_ > 0 ? kBufferSize - kBufferSize % blockAlign_ : kBufferSize;
+  const std::int64_t chunkLimit =
+      blockAlign_ > 0 ? kBufferSize - kBufferSize % blockAlign_ : kBufferSize;
   std::int64_t remaining = total;
   while (remaining > 0 && !cancelled_) {
     const std::int64_t chunk = std::min(remaining, chunkLimit);
-    const std::int32_t got = platform::mmioRead(file_, buffer_.data(), static_cast<std::int32_t>(chunk));
+    const std::int32_t got =
+        platform::mmioRead(file_, buffer_.data(), static_cast<std::int32_t>(chunk));
     const std::int64_t usable = got > 0 ? got - got % blockAlign_ : 0;
     if (usable < 1) break;
     remaining -= chunk;
@@ -347,7 +351,8 @@ bool WavMusic::WriteHeader() {
   dataChunk_ = MMCKINFO{};
   dataChunk_.ckid = platform::mmioStringToFOURCC("fmt ", 0);
   dataChunk_.cksize = kFormatSize;
-  if (!CreateChunk(&dataChunk_, 0, texts::kWavFmtOffset, texts::kWavFmtHeader, texts::kWavFmtCreate))
+  if (!CreateChunk(&dataChunk_, 0, texts::kWavFmtOffset, texts::kWavFmtHeader,
+                   texts::kWavFmtCreate))
     return false;
   std::uint8_t raw[kFormatSize];
   const std::uint32_t channels = static_cast<std::uint32_t>(info.channels);

@@ -6,8 +6,8 @@
 #include <string>
 
 struct SettingsPaths {
-  std::string settings;          // lathe.ini
-  std::string encoderSettings;   // cvtconfig.dat
+  std::string settings;         // lathe.ini
+  std::string encoderSettings;  // cvtconfig.dat
 };
 
 // Both files in the application folder.

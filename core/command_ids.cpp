@@ -5,13 +5,12 @@ namespace {
 
 // Order of the toolbar buttons 1…16.
 constexpr int kToolbarCommands[kToolbarCount] = {
-    kOpen,     kMoveBegin,    kPlay,    kPause,       kStop,  kMoveEnd,
-    kMarkStart, kMarkEnd,     kMarkAll, kMoveSegStart, kPlaySeg, kMoveSegEnd,
-    kZoomIn,   kZoomOut,      kBestFit, kSplit};
+    kOpen,    kMoveBegin,    kPlay,    kPause,      kStop,   kMoveEnd, kMarkStart, kMarkEnd,
+    kMarkAll, kMoveSegStart, kPlaySeg, kMoveSegEnd, kZoomIn, kZoomOut, kBestFit,   kSplit};
 
 // Order of the context-menu ids 32790…32804.
 constexpr int kContextCommands[kContextLast - kContextFirst + 1] = {
-    kMoveBegin,   kMoveEnd,    kPlay,    kPause,  kStop,    kMarkStart, kMarkEnd, kMarkAll,
+    kMoveBegin,    kMoveEnd,    kPlay,    kPause,  kStop,    kMarkStart, kMarkEnd, kMarkAll,
     kMoveSegStart, kMoveSegEnd, kPlaySeg, kZoomIn, kZoomOut, kBestFit,   kSplit};
 
 }  // namespace

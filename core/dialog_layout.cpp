@@ -1,9 +1,9 @@
 #include "core/dialog_layout.h"
 
 #include <QFont>
-#include <algorithm>
 #include <QFontMetrics>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/qt/fonts.h"
 
@@ -23,8 +23,8 @@ DialogLayout::DialogLayout(QWidget* dialog, int width, int height) {
   dialog->setFont(font);
   const QFontMetrics metrics(font);
   // The average width the way dialog templates measure it: the 52 Latin letters, rounded.
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   charWidth_ = std::max(1, (letters / 26 + 1) / 2);
   charHeight_ = std::max(1, metrics.height());
   dialog->setFixedSize(X(width), Y(height));

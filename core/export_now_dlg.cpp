@@ -127,8 +127,7 @@ void CExportNowDlg::OnOk() {
     platform::ShowMessage(texts::kFadeInNotPositive);
     return;
   }
-  if (fadeOutBox_->isChecked() &&
-      !ParseFadeSeconds(fadeOutEdit_->text(), &params.fadeOutSeconds)) {
+  if (fadeOutBox_->isChecked() && !ParseFadeSeconds(fadeOutEdit_->text(), &params.fadeOutSeconds)) {
     platform::ShowMessage(texts::kFadeOutNotNumber);
     return;
   }

@@ -18,10 +18,10 @@ class QComboBox;
 class QLineEdit;
 
 struct ExportParams {
-  int type = kMusicWav;       // 0 wav, 1 mp3, 2 wma, 4 ogg, 5 ape
-  int bitrate = 0;            // kbit/s, passed on also when the list is disabled
-  int fadeInSeconds = -1;     // -1: no fade-in
-  int fadeOutSeconds = -1;    // -1: no fade-out
+  int type = kMusicWav;     // 0 wav, 1 mp3, 2 wma, 4 ogg, 5 ape
+  int bitrate = 0;          // kbit/s, passed on also when the list is disabled
+  int fadeInSeconds = -1;   // -1: no fade-in
+  int fadeOutSeconds = -1;  // -1: no fade-out
   bool exportUnselected = false;
 };
 

@@ -1,7 +1,5 @@
 #include "core/main_frame.h"
 
-#include <algorithm>
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -14,6 +12,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "core/app_settings.h"
 #include "core/command_ids.h"
@@ -132,8 +131,8 @@ void CMainFrame::CreateToolBar() {
   for (int button = 1; button <= cmd::kToolbarCount; ++button) {
     for (int first : kSeparatorsBefore)
       if (button == first) bar->addSeparator();
-    QAction* action = bar->addAction(QIcon(ToolbarPixmap(button - 1)),
-                                     Text(texts::kToolTips[button - 1]));
+    QAction* action =
+        bar->addAction(QIcon(ToolbarPixmap(button - 1)), Text(texts::kToolTips[button - 1]));
     action->setToolTip(Text(texts::kToolTips[button - 1]));
     connect(action, &QAction::triggered, this, [this, button] { OnCommand(button); });
   }

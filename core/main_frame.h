@@ -3,8 +3,8 @@
 // file, the player). Every command ends up here.
 #pragma once
 
-#include <QMainWindow>
 #include <QList>
+#include <QMainWindow>
 #include <QString>
 #include <QUrl>
 #include <memory>

@@ -36,7 +36,8 @@ void CMainFrame::OpenMusic(const QString& path) {
   const std::string fileName = utf8.toStdString();
   const std::int32_t type = MusicTypeFromFileName(fileName);
   if (type < 0 || type >= kMusicTypeCount) {
-    platform::ShowMessage(QString::asprintf(texts::kUnknownFileType, utf8.constData()).toStdString());
+    platform::ShowMessage(
+        QString::asprintf(texts::kUnknownFileType, utf8.constData()).toStdString());
     return;
   }
   MusicInfo probed;
@@ -67,8 +68,8 @@ void CMainFrame::OpenMusic(const QString& path) {
   view_->SetZoom(1.0);
   SetFormatText(cacheInfo_);
   view_->SetMusic(cacheInfo_);
-  setWindowTitle(QString::asprintf(texts::kTitleWithPath, texts::kAppTitle,
-                                   sourceInfo_.fileName.c_str()));
+  setWindowTitle(
+      QString::asprintf(texts::kTitleWithPath, texts::kAppTitle, sourceInfo_.fileName.c_str()));
 }
 
 bool CMainFrame::MakeCacheFileName(MusicInfo& cache) {

@@ -79,11 +79,13 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   dialog.splitMode = true;
 
   const char* format = kMusicExtensions[type];
-  const QString path = ChooseSaveFile(
-      this, QString::asprintf(texts::kSaveFilterFormat, format, format), QString::fromLatin1(format));
+  const QString path =
+      ChooseSaveFile(this, QString::asprintf(texts::kSaveFilterFormat, format, format),
+                     QString::fromLatin1(format));
   const std::string output = path.toStdString();
   // The export reads the cache while it writes; writing over it would destroy the source.
-  const bool edited = SameFile(output, cacheInfo_.fileName) || SameFile(output, sourceInfo_.fileName);
+  const bool edited =
+      SameFile(output, cacheInfo_.fileName) || SameFile(output, sourceInfo_.fileName);
   if (path.isEmpty() || edited) {
     if (edited) platform::ShowMessage(texts::kCannotOverwriteOpened);
     view_->drawingSuspended = false;

@@ -64,18 +64,39 @@ void Scissors(QPainter& p) {
 void Draw(QPainter& p, int index) {
   switch (index) {
     case 0: Folder(p); break;
-    case 1: Bar(p, 4, 4, 2, 12, kInk); Triangle(p, 6, 4, 10, 12, false, kInk); break;
+    case 1:
+      Bar(p, 4, 4, 2, 12, kInk);
+      Triangle(p, 6, 4, 10, 12, false, kInk);
+      break;
     case 2: Triangle(p, 5, 3, 11, 14, true, kAccent); break;
-    case 3: Bar(p, 5, 4, 4, 12, kInk); Bar(p, 11, 4, 4, 12, kInk); break;
+    case 3:
+      Bar(p, 5, 4, 4, 12, kInk);
+      Bar(p, 11, 4, 4, 12, kInk);
+      break;
     case 4: Bar(p, 5, 5, 10, 10, kInk); break;
-    case 5: Triangle(p, 4, 4, 10, 12, true, kInk); Bar(p, 14, 4, 2, 12, kInk); break;
+    case 5:
+      Triangle(p, 4, 4, 10, 12, true, kInk);
+      Bar(p, 14, 4, 2, 12, kInk);
+      break;
     case 6: Bracket(p, 6, true, kMark); break;
     case 7: Bracket(p, 14, false, kMark); break;
-    case 8: Bracket(p, 4, true, kMark); Bracket(p, 16, false, kMark); break;
-    case 9: Bracket(p, 4, true, kMark); Triangle(p, 8, 5, 8, 10, false, kInk); break;
-    case 10: Bracket(p, 3, true, kMark); Bracket(p, 17, false, kMark);
-             Triangle(p, 7, 5, 7, 10, true, kAccent); break;
-    case 11: Triangle(p, 4, 5, 8, 10, true, kInk); Bracket(p, 16, false, kMark); break;
+    case 8:
+      Bracket(p, 4, true, kMark);
+      Bracket(p, 16, false, kMark);
+      break;
+    case 9:
+      Bracket(p, 4, true, kMark);
+      Triangle(p, 8, 5, 8, 10, false, kInk);
+      break;
+    case 10:
+      Bracket(p, 3, true, kMark);
+      Bracket(p, 17, false, kMark);
+      Triangle(p, 7, 5, 7, 10, true, kAccent);
+      break;
+    case 11:
+      Triangle(p, 4, 5, 8, 10, true, kInk);
+      Bracket(p, 16, false, kMark);
+      break;
     case 12: Magnifier(p, 1); break;
     case 13: Magnifier(p, -1); break;
     case 14: Magnifier(p, 0); break;

@@ -110,8 +110,7 @@ bool FileMap::Open(const std::string& path) {
 }
 
 void FileMap::Close() {
-  if (Base != nullptr && Base != kEmptyFile)
-    ::munmap(const_cast<std::uint8_t*>(Base), size_);
+  if (Base != nullptr && Base != kEmptyFile) ::munmap(const_cast<std::uint8_t*>(Base), size_);
   if (fd_ >= 0) ::close(fd_);
   Base = nullptr;
   fd_ = -1;

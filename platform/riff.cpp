@@ -161,7 +161,8 @@ std::int32_t RiffFile::Read(void* out, std::int32_t n) {
 std::int32_t RiffFile::Write(const void* data, std::int32_t n) {
   if (n < 0) return -1;
   const auto* src = static_cast<const std::uint8_t*>(data);
-  const bool contiguous = bufferDirty_ && pos_ == bufferStart_ + static_cast<std::int64_t>(bufferLength_);
+  const bool contiguous =
+      bufferDirty_ && pos_ == bufferStart_ + static_cast<std::int64_t>(bufferLength_);
   if (!contiguous && !Flush()) return -1;
   if (!bufferDirty_) {
     bufferStart_ = pos_;
@@ -293,8 +294,8 @@ MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::u
   if (chunk == nullptr) return MMIOERR_CHUNKNOTFOUND;
   std::int64_t end = file->size();
   if (parent != nullptr) end = std::min(end, parent->dwDataOffset + std::int64_t{parent->cksize});
-  const FOURCC wantId = (flags & MMIO_FINDRIFF)   ? kRiff
-                        : (flags & MMIO_FINDLIST) ? kList
+  const FOURCC wantId = (flags & MMIO_FINDRIFF)    ? kRiff
+                        : (flags & MMIO_FINDLIST)  ? kList
                         : (flags & MMIO_FINDCHUNK) ? chunk->ckid
                                                    : 0;
   const bool byType = (flags & (MMIO_FINDRIFF | MMIO_FINDLIST)) != 0;
@@ -305,7 +306,8 @@ MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::u
     if (!ReadHeader(file, pos, end, &header, &error)) return error;
     const bool form = IsFormChunk(header.id);
     if (form && pos + 12 > end) return MMIOERR_CHUNKNOTFOUND;
-    const bool match = flags == 0 || (header.id == wantId && (!byType || header.type == chunk->fccType));
+    const bool match =
+        flags == 0 || (header.id == wantId && (!byType || header.type == chunk->fccType));
     if (match) {
       chunk->ckid = header.id;
       chunk->cksize = header.size;

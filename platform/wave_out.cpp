@@ -78,8 +78,8 @@ bool ConfigureHardware(snd_pcm_t* pcm, const WaveFormat& f, snd_pcm_format_t for
   snd_pcm_hw_params_get_period_size(hw, &periodFrames, nullptr);
   setup->bufferFrames = static_cast<std::int64_t>(bufferFrames);
   setup->periodFrames = static_cast<std::int64_t>(std::max<snd_pcm_uframes_t>(periodFrames, 1));
-  setup->canPause = snd_pcm_hw_params_can_pause(hw) != 0 &&
-                    std::getenv("WAVELATHE_AUDIO_SOFT_PAUSE") == nullptr;
+  setup->canPause =
+      snd_pcm_hw_params_can_pause(hw) != 0 && std::getenv("WAVELATHE_AUDIO_SOFT_PAUSE") == nullptr;
   return setup->bufferFrames > 0;
 }
 
@@ -166,11 +166,11 @@ class DeviceCore {
   std::condition_variable acknowledged_;
   // Guarded by mutex_.
   std::deque<Entry> queue_;
-  std::int64_t queueStart_ = 0;   // stream frame where queue_.front() begins
+  std::int64_t queueStart_ = 0;  // stream frame where queue_.front() begins
   std::int64_t queuedFrames_ = 0;
-  std::int64_t written_ = 0;      // stream frames handed to ALSA
-  std::uint64_t epoch_ = 0;       // changes whenever Reset empties the queue
-  std::uint64_t submitted_ = 0;   // counts Write calls, to wake the thread for new data
+  std::int64_t written_ = 0;     // stream frames handed to ALSA
+  std::uint64_t epoch_ = 0;      // changes whenever Reset empties the queue
+  std::uint64_t submitted_ = 0;  // counts Write calls, to wake the thread for new data
   bool quit_ = false;
   bool dropWanted_ = false;
   bool pauseWanted_ = false;
@@ -386,9 +386,8 @@ std::int64_t DeviceCore::WriteStaged(std::int64_t frames) {
   std::int64_t done = 0;
   int retries = 0;
   while (done < frames) {
-    snd_pcm_sframes_t n = snd_pcm_writei(
-        setup_.pcm, staging_.data() + done * setup_.blockAlign,
-        static_cast<snd_pcm_uframes_t>(frames - done));
+    snd_pcm_sframes_t n = snd_pcm_writei(setup_.pcm, staging_.data() + done * setup_.blockAlign,
+                                         static_cast<snd_pcm_uframes_t>(frames - done));
     if (n >= 0) {
       done += n;
       continue;
@@ -401,8 +400,7 @@ std::int64_t DeviceCore::WriteStaged(std::int64_t frames) {
 
 void DeviceCore::ApplyPause(bool pause) {
   if (pause) {
-    hardwarePaused_ = setup_.canPause &&
-                      snd_pcm_state(setup_.pcm) == SND_PCM_STATE_RUNNING &&
+    hardwarePaused_ = setup_.canPause && snd_pcm_state(setup_.pcm) == SND_PCM_STATE_RUNNING &&
                       snd_pcm_pause(setup_.pcm, 1) >= 0;
     if (!hardwarePaused_) DropKeepingRemainder();
   } else {
@@ -498,9 +496,8 @@ DeviceCore::CloseResult DeviceCore::Close() {
   if (!queue_.empty()) return CloseResult::kRefused;
   quit_ = true;
   wake_.notify_one();
-  return acknowledged_.wait_for(lock, kCloseWait, [this] { return exited_; })
-             ? CloseResult::kExited
-             : CloseResult::kStuck;
+  return acknowledged_.wait_for(lock, kCloseWait, [this] { return exited_; }) ? CloseResult::kExited
+                                                                              : CloseResult::kStuck;
 }
 
 bool DeviceCore::IsQueued(const WaveHeader* header) {

@@ -40,7 +40,7 @@ struct WaveFormat {
   std::uint16_t channels = 0;
   std::uint32_t samplesPerSec = 0;
   std::uint32_t avgBytesPerSec = 0;
-  std::uint16_t blockAlign = 0;  // channels × bitsPerSample ÷ 8
+  std::uint16_t blockAlign = 0;     // channels × bitsPerSample ÷ 8
   std::uint16_t bitsPerSample = 0;  // 8 (unsigned), 16, 24 (packed) or 32 (signed, little-endian)
 };
 

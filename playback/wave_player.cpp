@@ -77,9 +77,9 @@ bool WavePlayer::OpenDevice(const MusicInfo& info) {
   format.samplesPerSec = static_cast<std::uint32_t>(info.sampleRate);
   format.bitsPerSample = static_cast<std::uint16_t>(info.bitsPerSample);
   format.blockAlign = static_cast<std::uint16_t>(blockAlign_);
-  format.avgBytesPerSec = static_cast<std::uint32_t>(std::min<std::int64_t>(
-      static_cast<std::int64_t>(info.sampleRate) * blockAlign_,
-      std::numeric_limits<std::uint32_t>::max()));
+  format.avgBytesPerSec = static_cast<std::uint32_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(info.sampleRate) * blockAlign_,
+                             std::numeric_limits<std::uint32_t>::max()));
   return platform::WaveOutOpen(&device_, format, &WavePlayer::DeviceCallback,
                                reinterpret_cast<std::uintptr_t>(&target_));
 }
@@ -88,8 +88,8 @@ bool WavePlayer::OpenDevice(const MusicInfo& info) {
 void WavePlayer::DeviceCallback(platform::HWaveOut, std::uint32_t msg, std::uintptr_t instance,
                                 platform::WaveHeader* header, std::uintptr_t param2) {
   if (msg != platform::WOM_DONE) return;
-  platform::PostMessage(reinterpret_cast<platform::MessageTarget*>(instance),
-                        WM_PLAYER_BUFFER_DONE, reinterpret_cast<platform::WParam>(header),
+  platform::PostMessage(reinterpret_cast<platform::MessageTarget*>(instance), WM_PLAYER_BUFFER_DONE,
+                        reinterpret_cast<platform::WParam>(header),
                         static_cast<platform::LParam>(param2));
 }
 

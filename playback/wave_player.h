@@ -40,9 +40,8 @@ class WavePlayer : public QObject {
   bool event(QEvent* event) override;
 
  private:
-  static void DeviceCallback(platform::HWaveOut device, std::uint32_t msg,
-                             std::uintptr_t instance, platform::WaveHeader* header,
-                             std::uintptr_t param2);
+  static void DeviceCallback(platform::HWaveOut device, std::uint32_t msg, std::uintptr_t instance,
+                             platform::WaveHeader* header, std::uintptr_t param2);
   bool OpenDevice(const MusicInfo& info);
   bool QueueNextBuffer();
   void OnBufferDone(platform::WaveHeader* header);

@@ -33,8 +33,9 @@ inline constexpr const char kCmdAbout[] = "关于(&A) Wavelathe...";
 
 // Toolbar tooltips, buttons 1–16.
 inline constexpr const char* kToolTips[16] = {
-    "打开文件", "移到开头", "播放", "暂停", "停止", "移到结尾", "标记为片段开头", "标记为片段结尾",
-    "标记全部", "移到片段开头", "播放片断", "移到片断结尾", "放大", "缩小", "最适合", "立即分割"};
+    "打开文件",       "移到开头",       "播放",     "暂停",         "停止",     "移到结尾",
+    "标记为片段开头", "标记为片段结尾", "标记全部", "移到片段开头", "播放片断", "移到片断结尾",
+    "放大",           "缩小",           "最适合",   "立即分割"};
 
 // Status-bar panes are sized from these prototypes.
 inline constexpr const char kPaneMousePrototype[] = "鼠标位置: 00:00:00.000";

@@ -11,9 +11,7 @@ namespace {
 
 const QColor kBackground(64, 64, 64);
 
-int GlobalX(const QMouseEvent* event) {
-  return static_cast<int>(event->globalPosition().x());
-}
+int GlobalX(const QMouseEvent* event) { return static_cast<int>(event->globalPosition().x()); }
 
 }  // namespace
 
@@ -76,7 +74,8 @@ void CBrowseBar::Render() {
   button.initFrom(this);
   button.state = QStyle::State_Enabled | QStyle::State_Raised;
   QStyleOption arrow = button;
-  const QRect arrows[2] = {QRect(0, 0, kArrowWidth, hb), QRect(wb - kArrowWidth, 0, kArrowWidth, hb)};
+  const QRect arrows[2] = {QRect(0, 0, kArrowWidth, hb),
+                           QRect(wb - kArrowWidth, 0, kArrowWidth, hb)};
   const QStyle::PrimitiveElement kinds[2] = {QStyle::PE_IndicatorArrowLeft,
                                              QStyle::PE_IndicatorArrowRight};
   for (int i = 0; i < 2; ++i) {

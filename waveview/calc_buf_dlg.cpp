@@ -62,9 +62,7 @@ bool CCalcBufDlg::event(QEvent* event) {
 
 void CCalcBufDlg::OnMessage(std::uint32_t msg, platform::WParam w) {
   switch (msg) {
-    case WM_CALC_START:
-      StartWorker();
-      break;
+    case WM_CALC_START: StartWorker(); break;
     case WM_CALC_PROGRESS:
       progress_->setValue(static_cast<int>(std::min<platform::WParam>(w, 100)));
       break;
@@ -73,8 +71,7 @@ void CCalcBufDlg::OnMessage(std::uint32_t msg, platform::WParam w) {
       finished_ = true;
       done(0);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -90,8 +90,8 @@ Envelope PeakTable::Entry(std::int64_t block) const {
 }
 
 std::size_t PeakTable::MemoryBytes() const {
-  return sizeof(std::int16_t) * (minL_.capacity() + maxL_.capacity() + minR_.capacity() +
-                                 maxR_.capacity());
+  return sizeof(std::int16_t) *
+         (minL_.capacity() + maxL_.capacity() + minR_.capacity() + maxR_.capacity());
 }
 
 Envelope PeakTable::BlockEnvelope(const SampleSource& src, std::int64_t n, std::int64_t start) {
@@ -133,7 +133,8 @@ Envelope PeakTable::RangeEnvelope(const SampleSource& src, std::int64_t n,
   } else {
     const std::int64_t end = pos + n;
     const std::int64_t e = end - end % blockFrames_;
-    const std::int64_t f = (pos % blockFrames_ == 0) ? pos : pos - pos % blockFrames_ + blockFrames_;
+    const std::int64_t f =
+        (pos % blockFrames_ == 0) ? pos : pos - pos % blockFrames_ + blockFrames_;
     if (e > f) {
       TableEnvelope(f, e, env);
     } else {

@@ -7,7 +7,7 @@
 class ViewFrame {
  public:
   virtual ~ViewFrame() = default;
-  virtual void SetMousePosText(const QString& text) = 0;  // status pane 2
+  virtual void SetMousePosText(const QString& text) = 0;   // status pane 2
   virtual void SetCursorPosText(const QString& text) = 0;  // status pane 129
   virtual void SetLengthText(const QString& text) = 0;     // status pane 130
   // A command id chosen in the view's context menu (32790…32804).

@@ -152,13 +152,13 @@ void CWavView::SetSegment(std::int64_t a, std::int64_t b) {
 }
 
 void CWavView::ShowCursorTime() {
-  if (frame_) frame_->SetCursorPosText(QString::fromUtf8(texts::kCursorPosPrefix) +
-                                       FormatTime(cursorPos));
+  if (frame_)
+    frame_->SetCursorPosText(QString::fromUtf8(texts::kCursorPosPrefix) + FormatTime(cursorPos));
 }
 
 void CWavView::ShowLengthTime() {
-  if (frame_) frame_->SetLengthText(QString::fromUtf8(texts::kLengthPrefix) +
-                                    FormatTime(totalFrames));
+  if (frame_)
+    frame_->SetLengthText(QString::fromUtf8(texts::kLengthPrefix) + FormatTime(totalFrames));
 }
 
 std::int64_t CWavView::ClampPos(std::int64_t p) const {
@@ -221,8 +221,8 @@ bool CWavView::ReadPeaks(platform::WindowHandle progressWindow) {
 // ---- Mouse ----
 
 void CWavView::ShowMouseTime(int x) {
-  if (frame_) frame_->SetMousePosText(QString::fromUtf8(texts::kMousePosPrefix) +
-                                      FormatTime(PixelToPos(x)));
+  if (frame_)
+    frame_->SetMousePosText(QString::fromUtf8(texts::kMousePosPrefix) + FormatTime(PixelToPos(x)));
 }
 
 void CWavView::PlaceCursorAt(int x) {
@@ -288,8 +288,7 @@ void CWavView::DragTo(int x) {
       ToggleSelection(segEnd, p);
       segEnd = p;
       break;
-    case DragMode::kNone:
-      return;
+    case DragMode::kNone: return;
   }
   RedrawMarkerBar();
 }
@@ -300,15 +299,15 @@ void CWavView::BuildContextMenu(QMenu& menu) {
     int id;
   };
   static constexpr Item kItems[] = {
-      {texts::kCtxMenuMoveToStart, 32790}, {texts::kCtxMenuMoveToEnd, 32791},
-      {texts::kCtxMenuPlay, 32792},        {texts::kCtxMenuPause, 32793},
-      {texts::kCtxMenuStop, 32794},        {nullptr, 0},
-      {texts::kCtxMenuMarkStart, 32795},   {texts::kCtxMenuMarkEnd, 32796},
-      {texts::kCtxMenuMarkAll, 32797},     {nullptr, 0},
+      {texts::kCtxMenuMoveToStart, 32790},    {texts::kCtxMenuMoveToEnd, 32791},
+      {texts::kCtxMenuPlay, 32792},           {texts::kCtxMenuPause, 32793},
+      {texts::kCtxMenuStop, 32794},           {nullptr, 0},
+      {texts::kCtxMenuMarkStart, 32795},      {texts::kCtxMenuMarkEnd, 32796},
+      {texts::kCtxMenuMarkAll, 32797},        {nullptr, 0},
       {texts::kCtxMenuMoveToSegStart, 32798}, {texts::kCtxMenuMoveToSegEnd, 32799},
-      {texts::kCtxMenuPlaySegment, 32800}, {nullptr, 0},
-      {texts::kCtxMenuZoomIn, 32801},      {texts::kCtxMenuZoomOut, 32802},
-      {texts::kCtxMenuBestFit, 32803},     {nullptr, 0},
+      {texts::kCtxMenuPlaySegment, 32800},    {nullptr, 0},
+      {texts::kCtxMenuZoomIn, 32801},         {texts::kCtxMenuZoomOut, 32802},
+      {texts::kCtxMenuBestFit, 32803},        {nullptr, 0},
       {texts::kCtxMenuSplitNow, 32804},
   };
   for (const Item& item : kItems) {
@@ -325,7 +324,8 @@ void CWavView::ShowContextMenu() {
   BuildContextMenu(menu);
   QPointer<CWavView> alive(this);
   QAction* chosen = menu.exec(QCursor::pos());
-  if (alive && chosen != nullptr && frame_ != nullptr) frame_->OnViewCommand(chosen->data().toInt());
+  if (alive && chosen != nullptr && frame_ != nullptr)
+    frame_->OnViewCommand(chosen->data().toInt());
 }
 
 // ---- Size ----

@@ -149,7 +149,8 @@ void CWavView::DrawMarkerBar(QPainter& painter) const {
 void CWavView::DrawGrid(QPainter& painter) const {
   const int h = height() - 80;
   const int w = WaveWidth();
-  for (const int y : {30 + h / 4, 30 + (3 * h) / 4, 30 + h / 2}) PaintHLine(painter, y, 0, w, kGray);
+  for (const int y : {30 + h / 4, 30 + (3 * h) / 4, 30 + h / 2})
+    PaintHLine(painter, y, 0, w, kGray);
 }
 
 void CWavView::DrawWaveform(QImage& image) {

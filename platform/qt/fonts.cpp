@@ -10,9 +10,9 @@ void InstallFontSubstitutions() {
                             QStringLiteral("Noto Serif CJK SC")};
   QFont::insertSubstitutions(QStringLiteral("宋体"), song);
   QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
-  QFont::insertSubstitutions(QStringLiteral("Arial Narrow"),
-                             {QStringLiteral("Liberation Sans Narrow"),
-                              QStringLiteral("Liberation Sans")});
+  QFont::insertSubstitutions(
+      QStringLiteral("Arial Narrow"),
+      {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans")});
 }
 
 }  // namespace platform

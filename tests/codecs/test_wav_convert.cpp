@@ -1,6 +1,5 @@
 // Range copies with fades, progress and cancel, from a WAV source into a WAV writer.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -80,7 +79,6 @@ std::int32_t Loud(std::int64_t frame, int channel) {
 }
 
 }  // namespace
-
 
 TEST(WavConvert, RangeWithoutFadesCopiesTheFramesWithOrderlyProgress) {
   TempDir dir;
@@ -264,13 +262,13 @@ TEST(WavConvert, CancelLeavesAValidShorterFileOfWholeFrames) {
   EXPECT_EQ(data % WavMusic::kBufferSize, 0u);
   EXPECT_LT(data, static_cast<std::size_t>(frames) * 4 / 2);
   int status = 0;
-  const std::string samples =
-      RunCommand("sox --i -s '" + out + "' 2>&1", &status);
+  const std::string samples = RunCommand("sox --i -s '" + out + "' 2>&1", &status);
   EXPECT_EQ(status, 0) << samples;
   EXPECT_EQ(std::stoll(samples), static_cast<long long>(data / 4));
   // The frames after the fade-in are the source's own.
   const std::vector<std::uint8_t> in = ReadFileBytes(source);
-  EXPECT_EQ(0, std::memcmp(bytes.data() + 46 + 44100 * 4, in.data() + 44 + 44100 * 4, data - 44100 * 4));
+  EXPECT_EQ(
+      0, std::memcmp(bytes.data() + 46 + 44100 * 4, in.data() + 44 + 44100 * 4, data - 44100 * 4));
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -313,7 +311,8 @@ TEST(WavConvert, TwoRangesIntoOneWriterAndAnAbandonedSecondPass) {
     ASSERT_EQ(bytes.size(), 46 + expected);
     EXPECT_EQ(0, std::memcmp(bytes.data() + 46, in.data() + 44, 30000 * 4));
     if (finishSecond) {
-      EXPECT_EQ(0, std::memcmp(bytes.data() + 46 + 30000 * 4, in.data() + 44 + 70000 * 4, 30000 * 4));
+      EXPECT_EQ(0,
+                std::memcmp(bytes.data() + 46 + 30000 * 4, in.data() + 44 + 70000 * 4, 30000 * 4));
     }
     int status = 0;
     const std::string count = RunCommand("sox --i -s '" + out + "' 2>&1", &status);

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include <string>
 #include <vector>
 
@@ -35,7 +34,8 @@ std::vector<std::string> Probe(const TempDir& dir, const Bytes& bytes, MusicInfo
   std::vector<std::string> texts;
   for (const std::string& text : boxes.Texts()) {
     const std::string suffix = " - " + path;
-    EXPECT_TRUE(text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+    EXPECT_TRUE(text.size() > suffix.size() &&
+                text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
         << text;
     texts.push_back(text.substr(0, text.size() - std::min(text.size(), suffix.size())));
   }
@@ -51,15 +51,20 @@ TEST(WavReader, ReadsFormatRecordsOfSixteenAndEighteenBytes) {
   TempDir dir;
   MusicInfo info;
   const Bytes data = Samples(176400 * 2 + 8);
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 2, 44100, 16)), Chunk("data", data)}), &info),
-            Texts{});
+  EXPECT_EQ(
+      Probe(dir,
+            RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 2, 44100, 16)), Chunk("data", data)}),
+            &info),
+      Texts{});
   EXPECT_EQ(info.sampleRate, 44100);
   EXPECT_EQ(info.channels, 2);
   EXPECT_EQ(info.bitsPerSample, 16);
   EXPECT_EQ(info.bitrate, 1378);
   EXPECT_EQ(info.durationMs, 2000);
 
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 1, 8000, 8, 18)), Chunk("data", Samples(12345))}),
+  EXPECT_EQ(Probe(dir,
+                  RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 1, 8000, 8, 18)),
+                                    Chunk("data", Samples(12345))}),
                   &info),
             Texts{});
   EXPECT_EQ(info.durationMs, 12345 * 1000 / 8000);
@@ -72,22 +77,25 @@ TEST(WavReader, SkipsOtherChunksOddSizesAndLongFormatRecords) {
   // A LIST before fmt, an odd-sized junk chunk (with its pad byte) between fmt and data, and
   // an odd-sized fmt record of 17 bytes.
   const Bytes list = Chunk("LIST", Concat({{'I', 'N', 'F', 'O'}, Chunk("INAM", {'a', 'b', 'c'})}));
-  EXPECT_EQ(Probe(dir,
-                  RiffForm("WAVE", {list, Chunk("fmt ", FormatRecord(1, 2, 22050, 16, 17)),
-                                    Chunk("junk", {1, 2, 3, 4, 5}), Chunk("data", Samples(22050 * 4))}),
-                  &info),
-            Texts{});
+  EXPECT_EQ(
+      Probe(dir,
+            RiffForm("WAVE", {list, Chunk("fmt ", FormatRecord(1, 2, 22050, 16, 17)),
+                              Chunk("junk", {1, 2, 3, 4, 5}), Chunk("data", Samples(22050 * 4))}),
+            &info),
+      Texts{});
   EXPECT_EQ(info.sampleRate, 22050);
   EXPECT_EQ(info.durationMs, 1000);
 
   // A 40-byte extensible record is read as far as its first 18 bytes and refused by its tag.
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", FormatRecord(0xFFFE, 2, 44100, 16, 40)),
-                                         Chunk("data", Samples(400))}),
+  EXPECT_EQ(Probe(dir,
+                  RiffForm("WAVE", {Chunk("fmt ", FormatRecord(0xFFFE, 2, 44100, 16, 40)),
+                                    Chunk("data", Samples(400))}),
                   nullptr),
             Texts{"不是 PCM 格式。"});
   // A 16-byte PCM record with the fact chunk of a compressed file in between.
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 1, 8000, 16)),
-                                         Chunk("fact", {0x10, 0, 0, 0}), Chunk("data", Samples(16000))}),
+  EXPECT_EQ(Probe(dir,
+                  RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 1, 8000, 16)),
+                                    Chunk("fact", {0x10, 0, 0, 0}), Chunk("data", Samples(16000))}),
                   &info),
             Texts{});
   EXPECT_EQ(info.durationMs, 1000);
@@ -100,7 +108,9 @@ TEST(WavReader, MissingChunksAndTruncatedRecords) {
   EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("data", Samples(100))}), nullptr),
             Texts{"无法找到 fmt  riff/chunk！"});
   // data before fmt: the search for data starts after fmt.
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("data", Samples(100)), Chunk("fmt ", FormatRecord(1, 2, 44100, 16))}),
+  EXPECT_EQ(Probe(dir,
+                  RiffForm("WAVE", {Chunk("data", Samples(100)),
+                                    Chunk("fmt ", FormatRecord(1, 2, 44100, 16))}),
                   nullptr),
             Texts{"无法找到 data riff/chunk！"});
   EXPECT_EQ(Probe(dir, RiffForm("AVI ", {Chunk("fmt ", FormatRecord(1, 2, 44100, 16))}), nullptr),
@@ -117,16 +127,21 @@ TEST(WavReader, RefusesFormatsThatWouldDivideByZeroOrMakeNoSense) {
   struct Case {
     int channels, rate, bits, blockAlign;
   };
-  const Case cases[] = {{0, 44100, 16, 4},  {2, 0, 16, 4},   {2, 44100, 0, 4},   {2, 44100, 16, 0},
-                        {2, 44100, 12, 3},  {65, 44100, 16, 130}, {2, 44100, 40, 10}, {1, 44100, 4, 1}};
+  const Case cases[] = {{0, 44100, 16, 4},  {2, 0, 16, 4},     {2, 44100, 0, 4},
+                        {2, 44100, 16, 0},  {2, 44100, 12, 3}, {65, 44100, 16, 130},
+                        {2, 44100, 40, 10}, {1, 44100, 4, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.channels << "/" << c.rate << "/" << c.bits << "/" << c.blockAlign);
+    SCOPED_TRACE(testing::Message()
+                 << c.channels << "/" << c.rate << "/" << c.bits << "/" << c.blockAlign);
     const Bytes fmt = FormatRecordWithAlign(1, c.channels, c.rate, c.bits, c.blockAlign);
-    EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", fmt), Chunk("data", Samples(64))}), nullptr),
-              Texts{"无效文件错误"});
+    EXPECT_EQ(
+        Probe(dir, RiffForm("WAVE", {Chunk("fmt ", fmt), Chunk("data", Samples(64))}), nullptr),
+        Texts{"无效文件错误"});
   }
   // A format record too short to hold the sample width.
-  EXPECT_EQ(Probe(dir, RiffForm("WAVE", {Chunk("fmt ", Bytes{1, 0, 2, 0, 0x44, 0xAC, 0, 0}), Chunk("data", Samples(64))}),
+  EXPECT_EQ(Probe(dir,
+                  RiffForm("WAVE", {Chunk("fmt ", Bytes{1, 0, 2, 0, 0x44, 0xAC, 0, 0}),
+                                    Chunk("data", Samples(64))}),
                   nullptr),
             Texts{"无效文件错误"});
 }
@@ -169,7 +184,6 @@ TEST(WavReader, OpenFailuresAreChosenByTheErrorNumber) {
   EXPECT_EQ(boxes.Texts()[0], "mmioOpen 失败，未知错误 - " + missing);
   EXPECT_EQ(boxes.Texts()[1], "无效文件错误 - " + dir.path());
   EXPECT_EQ(boxes.Flashes(), 2);
-
 }
 
 TEST(WavReader, ProtectedFileIsReportedAsSuch) {
@@ -201,8 +215,9 @@ TEST(WavReader, OpenAtDataGivesTheOffsetOfTheFirstSample) {
   reader.Close();
 
   const std::string padded = dir.File("p.wav");
-  WriteFileBytes(padded, RiffForm("WAVE", {Chunk("JUNK", {9}), Chunk("fmt ", FormatRecord(1, 1, 8000, 8, 18)),
-                                           Chunk("data", Samples(10))}));
+  WriteFileBytes(
+      padded, RiffForm("WAVE", {Chunk("JUNK", {9}), Chunk("fmt ", FormatRecord(1, 1, 8000, 8, 18)),
+                                Chunk("data", Samples(10))}));
   WavMusic other(padded);
   ASSERT_TRUE(other.OpenAtData());
   EXPECT_EQ(other.Seek(0), 12 + 10 + 26 + 8);
@@ -270,9 +285,11 @@ TEST(WavReader, RealWorldAndHostileFiles) {
     ASSERT_TRUE(writer.InitWriter());
     ASSERT_TRUE(reader.StartConvert(&writer));
     ASSERT_TRUE(window.WaitFor(WM_MUSIC_DONE).has_value());
-    const std::int64_t frames = std::int64_t{reader.info.sampleRate} * reader.info.durationMs / 1000;
+    const std::int64_t frames =
+        std::int64_t{reader.info.sampleRate} * reader.info.durationMs / 1000;
     const std::int64_t blockAlign = reader.info.channels * reader.info.bitsPerSample / 8;
-    EXPECT_EQ(static_cast<std::int64_t>(ReadFileBytes(writer.path).size()), 46 + frames * blockAlign);
+    EXPECT_EQ(static_cast<std::int64_t>(ReadFileBytes(writer.path).size()),
+              46 + frames * blockAlign);
     EXPECT_TRUE(boxes.Texts().empty());
   }
 }

@@ -1,6 +1,5 @@
 // The WAV writer's output, checked byte for byte and by independent tools.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <csignal>
@@ -30,7 +29,8 @@ void Describe(Music& m, int rate, int channels, int bits, std::int64_t durationM
 
 std::vector<std::uint8_t> Pattern(std::size_t n) {
   std::vector<std::uint8_t> bytes(n);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7919 + i / 251) & 0xFF);
+  for (std::size_t i = 0; i < n; ++i)
+    bytes[i] = static_cast<std::uint8_t>((i * 7919 + i / 251) & 0xFF);
   return bytes;
 }
 
@@ -63,13 +63,52 @@ TEST(WavWriter, HeaderIsByteExactAndToolsAgree) {
   ASSERT_EQ(bytes.size(), 46 + samples.size());
   const std::uint32_t dataSize = static_cast<std::uint32_t>(samples.size());
   const std::uint32_t riffSize = dataSize + 38;
-  const std::uint8_t header[46] = {
-      'R', 'I', 'F', 'F', static_cast<std::uint8_t>(riffSize), static_cast<std::uint8_t>(riffSize >> 8),
-      static_cast<std::uint8_t>(riffSize >> 16), static_cast<std::uint8_t>(riffSize >> 24),
-      'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
-      1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 18, 0,
-      'd', 'a', 't', 'a', static_cast<std::uint8_t>(dataSize), static_cast<std::uint8_t>(dataSize >> 8),
-      static_cast<std::uint8_t>(dataSize >> 16), static_cast<std::uint8_t>(dataSize >> 24)};
+  const std::uint8_t header[46] = {'R',
+                                   'I',
+                                   'F',
+                                   'F',
+                                   static_cast<std::uint8_t>(riffSize),
+                                   static_cast<std::uint8_t>(riffSize >> 8),
+                                   static_cast<std::uint8_t>(riffSize >> 16),
+                                   static_cast<std::uint8_t>(riffSize >> 24),
+                                   'W',
+                                   'A',
+                                   'V',
+                                   'E',
+                                   'f',
+                                   'm',
+                                   't',
+                                   ' ',
+                                   18,
+                                   0,
+                                   0,
+                                   0,
+                                   1,
+                                   0,
+                                   2,
+                                   0,
+                                   0x44,
+                                   0xAC,
+                                   0,
+                                   0,
+                                   0x10,
+                                   0xB1,
+                                   2,
+                                   0,
+                                   4,
+                                   0,
+                                   16,
+                                   0,
+                                   18,
+                                   0,
+                                   'd',
+                                   'a',
+                                   't',
+                                   'a',
+                                   static_cast<std::uint8_t>(dataSize),
+                                   static_cast<std::uint8_t>(dataSize >> 8),
+                                   static_cast<std::uint8_t>(dataSize >> 16),
+                                   static_cast<std::uint8_t>(dataSize >> 24)};
   EXPECT_EQ(0, std::memcmp(bytes.data(), header, sizeof header));
   EXPECT_EQ(0, std::memcmp(bytes.data() + 46, samples.data(), samples.size()));
   EXPECT_TRUE(boxes.Texts().empty());
@@ -83,7 +122,9 @@ TEST(WavWriter, HeaderIsByteExactAndToolsAgree) {
   EXPECT_NE(soxInfo.find("= 66150 samples"), std::string::npos) << soxInfo;
   const std::string probe = RunCommand(
       "ffprobe -v error -show_entries stream=sample_rate,channels,bits_per_sample,duration_ts "
-      "-of default=noprint_wrappers=1 '" + out + "'", &status);
+      "-of default=noprint_wrappers=1 '" +
+          out + "'",
+      &status);
   ASSERT_EQ(status, 0) << probe;
   EXPECT_EQ(Field(probe, "sample_rate"), "44100");
   EXPECT_EQ(Field(probe, "channels"), "2");
@@ -151,7 +192,8 @@ TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
     EXPECT_FALSE(tail.CloseWriter());
     EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::seconds(1)).has_value());
   }
-  const std::vector<std::string> expected = {"mmioWrite 失败。 - " + early, "mmioWrite 失败。 - " + late};
+  const std::vector<std::string> expected = {"mmioWrite 失败。 - " + early,
+                                             "mmioWrite 失败。 - " + late};
   EXPECT_EQ(boxes.Texts(), expected);
 }
 

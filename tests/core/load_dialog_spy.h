@@ -20,7 +20,7 @@ class LoadDialogSpy : public QObject {
   bool cancelOnFirstProgress = false;
   bool cancelPressed = false;
   std::vector<std::int64_t> progress;  // per-mille values in arrival order
-  int done = 0;                         // WM_MUSIC_DONE messages seen
+  int done = 0;                        // WM_MUSIC_DONE messages seen
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != platform::MessageEvent::Type()) return false;

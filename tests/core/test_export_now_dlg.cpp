@@ -54,18 +54,18 @@ TEST(ExportNowDlg, ControlsTextsAndTemplateGeometry) {
   Harness h(Source(kMusicMp3, 192));
   const CExportNowDlg& d = h.dialog;
   EXPECT_EQ(d.windowTitle().toStdString(), "立即分割 ...");
-  EXPECT_EQ(Items(Control<QComboBox>(d, "1016")),
-            (QStringList{"wav", "mp3", "wma", "ogg", "ape"}));
-  EXPECT_EQ(Items(Control<QComboBox>(d, "1017")),
-            (QStringList{"32", "48", "56", "64", "80", "96", "112", "128", "160", "192", "256",
-                         "320"}));
+  EXPECT_EQ(Items(Control<QComboBox>(d, "1016")), (QStringList{"wav", "mp3", "wma", "ogg", "ape"}));
+  EXPECT_EQ(
+      Items(Control<QComboBox>(d, "1017")),
+      (QStringList{"32", "48", "56", "64", "80", "96", "112", "128", "160", "192", "256", "320"}));
   EXPECT_EQ(Control<QCheckBox>(d, "1018")->text().toStdString(), "导出未选片断");
   EXPECT_EQ(Control<QCheckBox>(d, "1019")->text().toStdString(), "开头淡入");
   EXPECT_EQ(Control<QCheckBox>(d, "1021")->text().toStdString(), "结尾淡出");
   EXPECT_EQ(Control<QPushButton>(d, "1")->text().toStdString(), "确定");
   EXPECT_EQ(Control<QPushButton>(d, "2")->text().toStdString(), "取消");
   EXPECT_TRUE(Control<QPushButton>(d, "1")->isDefault());
-  for (const char* id : {"1018", "1019", "1021"}) EXPECT_FALSE(Control<QCheckBox>(d, id)->isChecked());
+  for (const char* id : {"1018", "1019", "1021"})
+    EXPECT_FALSE(Control<QCheckBox>(d, id)->isChecked());
   EXPECT_EQ(Control<QLineEdit>(d, "1020")->text(), "1");
   EXPECT_EQ(Control<QLineEdit>(d, "1022")->text(), "1");
 

@@ -82,7 +82,8 @@ TEST(FileDialogs, RealOpenDialogReturnsTheChosenFileOrNothing) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     return Choose(dialog, dir.File("a.wav"));
   });
-  EXPECT_EQ(ChooseOpenFile(nullptr, "wav 文件 (*.wav);;所有文件 (*)").toStdString(), dir.File("a.wav"));
+  EXPECT_EQ(ChooseOpenFile(nullptr, "wav 文件 (*.wav);;所有文件 (*)").toStdString(),
+            dir.File("a.wav"));
 
   WhenFileDialogShows([](QFileDialog* dialog) {
     dialog->reject();

@@ -34,11 +34,10 @@ class MainFrameTest : public ::testing::Test {
   std::string MakeWav(const std::string& name, int rate, int channels, int bits,
                       std::int64_t frames) {
     const std::string path = media_.File(name);
-    testing_support::WriteWav(path, rate, channels, bits, frames,
-                              [bits](std::int64_t f, int c) {
-                                const int v = testing_support::NoiseSample(f, c);
-                                return bits == 8 ? (v >> 8) + 128 : v;
-                              });
+    testing_support::WriteWav(path, rate, channels, bits, frames, [bits](std::int64_t f, int c) {
+      const int v = testing_support::NoiseSample(f, c);
+      return bits == 8 ? (v >> 8) + 128 : v;
+    });
     return path;
   }
 
@@ -87,8 +86,9 @@ TEST_F(MainFrameTest, ToolbarHasSixteenButtonsInFiveSeparatedGroups) {
   for (QAction* action : bar->actions())
     layout << (action->isSeparator() ? QStringLiteral("|") : action->toolTip());
   EXPECT_EQ(layout.join(' '),
-            QStringLiteral("打开文件 | 移到开头 播放 暂停 停止 移到结尾 | 标记为片段开头 标记为片段结尾 "
-                           "标记全部 | 移到片段开头 播放片断 移到片断结尾 | 放大 缩小 最适合 | 立即分割"));
+            QStringLiteral(
+                "打开文件 | 移到开头 播放 暂停 停止 移到结尾 | 标记为片段开头 标记为片段结尾 "
+                "标记全部 | 移到片段开头 播放片断 移到片断结尾 | 放大 缩小 最适合 | 立即分割"));
 }
 
 TEST_F(MainFrameTest, ToolbarAndContextIdsReachTheSameActions) {
@@ -156,8 +156,8 @@ TEST_F(MainFrameTest, ZoomCommandsAndWheel) {
   EXPECT_DOUBLE_EQ(view.zoom, 1.0);
 
   const QPointF at(100, 100);
-  QWheelEvent up(at, frame.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
-                 Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent up(at, frame.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                 Qt::NoScrollPhase, false);
   QApplication::sendEvent(&frame, &up);
   EXPECT_DOUBLE_EQ(view.zoom, 1.3333333333333333);
   QWheelEvent down(at, frame.mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,

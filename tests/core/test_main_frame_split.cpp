@@ -69,8 +69,8 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
            << "frames " << actual.size() / 2 << " != " << expected.size() / 2;
   for (std::size_t i = 0; i < actual.size(); ++i)
     if (std::abs(actual[i] - expected[i]) > 1)
-      return ::testing::AssertionFailure() << "sample " << i << ": " << actual[i]
-                                           << " != " << expected[i];
+      return ::testing::AssertionFailure()
+             << "sample " << i << ": " << actual[i] << " != " << expected[i];
   return ::testing::AssertionSuccess();
 }
 
@@ -163,7 +163,8 @@ TEST_F(OpenAndSplitTest, TheTemporaryCacheIsMadeInTheApplicationFolderAndGoesAtT
   failed.fileName = "/somewhere/opened.mp3";
   EXPECT_FALSE(frame->MakeCacheFileName(failed));
   EXPECT_TRUE(failed.fileName.empty());
-  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"无法创建临时文件！ - " + home.path() + "/tmp"});
+  EXPECT_EQ(boxes.Texts(),
+            std::vector<std::string>{"无法创建临时文件！ - " + home.path() + "/tmp"});
 }
 
 TEST_F(OpenAndSplitTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
@@ -188,8 +189,8 @@ TEST_F(OpenAndSplitTest, ExportsTheWholeFileOrTheSegmentWithItsFades) {
   AnswerSaveWith(media.File("piece.wav"));
   frame->SplitNow(kMusicWav, 128, 1, 1, false);
   EXPECT_EQ(oracle::Frames(media.File("piece.wav")), b - a);
-  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("piece.wav")),
-                           Faded(NoiseFrames(a, b), 1, 1)));
+  EXPECT_TRUE(
+      SamplesMatch(oracle::Samples16(media.File("piece.wav")), Faded(NoiseFrames(a, b), 1, 1)));
   EXPECT_TRUE(boxes.Texts().empty());
   EXPECT_EQ(view().segStart, b);
   EXPECT_EQ(view().segEnd, a);
@@ -206,15 +207,15 @@ TEST_F(OpenAndSplitTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
   view().SetSegment(0, a);
   AnswerSaveWith(media.File("tail.wav"));
   frame->SplitNow(kMusicWav, 128, 1, 1, true);
-  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("tail.wav")),
-                           Faded(NoiseFrames(a, total), 1, 1)));
+  EXPECT_TRUE(
+      SamplesMatch(oracle::Samples16(media.File("tail.wav")), Faded(NoiseFrames(a, total), 1, 1)));
 
   // Segment up to the end: only what precedes it.
   view().SetSegment(total, b);
   AnswerSaveWith(media.File("head.wav"));
   frame->SplitNow(kMusicWav, 128, 1, 2, true);
-  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("head.wav")),
-                           Faded(NoiseFrames(0, b), 1, 2)));
+  EXPECT_TRUE(
+      SamplesMatch(oracle::Samples16(media.File("head.wav")), Faded(NoiseFrames(0, b), 1, 2)));
 
   // Segment inside: both outer spans in one file, the fade-in on the first, the fade-out on the
   // second, and the join left alone; progress runs to 100 % once per span.
@@ -223,8 +224,9 @@ TEST_F(OpenAndSplitTest, ExportsWhatLiesOutsideTheSegmentInItsThreeShapes) {
   AnswerSaveWith(media.File("outer.wav"));
   frame->SplitNow(kMusicWav, 128, 1, 1, true);
   EXPECT_EQ(oracle::Frames(media.File("outer.wav")), a + total - b);
-  EXPECT_TRUE(SamplesMatch(oracle::Samples16(media.File("outer.wav")),
-                           Join(Faded(NoiseFrames(0, a), 1, -1), Faded(NoiseFrames(b, total), -1, 1))));
+  EXPECT_TRUE(
+      SamplesMatch(oracle::Samples16(media.File("outer.wav")),
+                   Join(Faded(NoiseFrames(0, a), 1, -1), Faded(NoiseFrames(b, total), -1, 1))));
   EXPECT_EQ(spy.done, 2);
   EXPECT_EQ(spy.CompletedRuns(), 2);
 
@@ -271,8 +273,9 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   // Minutes of audio so that the cancel lands while the first span is being copied.
   const std::int64_t total = std::int64_t{360} * kRate;
   const std::string wav = media.File("long.wav");
-  testing_support::WriteWav(wav, kRate, 2, 16, total,
-                            [](std::int64_t f, int c) { return static_cast<std::int16_t>(f * 7 + c); });
+  testing_support::WriteWav(wav, kRate, 2, 16, total, [](std::int64_t f, int c) {
+    return static_cast<std::int16_t>(f * 7 + c);
+  });
   frame->OpenMusic(QString::fromStdString(wav));
   const std::int64_t a = std::int64_t{180} * kRate, b = std::int64_t{240} * kRate;
   view().SetSegment(a, b);
@@ -318,9 +321,9 @@ TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   fs::create_symlink(wav, media.File("sub/link.wav"));
   fs::create_hard_link(wav, media.File("hard.wav"));
 
-  for (const std::string& target : {wav, media.path() + "/sub/../in.wav",
-                                    media.path() + "/./in.wav", media.File("sub/link.wav"),
-                                    media.File("hard.wav")}) {
+  for (const std::string& target :
+       {wav, media.path() + "/sub/../in.wav", media.path() + "/./in.wav",
+        media.File("sub/link.wav"), media.File("hard.wav")}) {
     boxes.Clear();
     AnswerSaveWith(target);
     frame->SplitNow(kMusicWav, 128, 1, 1, false);
@@ -346,8 +349,8 @@ std::string Compressed(const std::string& wav, const std::string& stem) {
   for (const auto& e : encoders) {
     if (!CreateMusic(e.type, stem + "." + e.ext)) continue;
     const std::string out = stem + "." + e.ext;
-    const QString command = QString::fromLatin1(e.command)
-                                .arg(QString::fromStdString(wav), QString::fromStdString(out));
+    const QString command = QString::fromLatin1(e.command).arg(QString::fromStdString(wav),
+                                                               QString::fromStdString(out));
     int status = 0;
     testing_support::RunCommand(command.toStdString() + " 2>&1", &status);
     if (status == 0) return out;

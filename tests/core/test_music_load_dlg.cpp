@@ -88,7 +88,8 @@ TEST(MusicLoadDlg, LoadModeCopiesTheSourceAndShowsItsProgress) {
   ASSERT_FALSE(spy.progress.empty());
   EXPECT_GE(spy.progress.back(), 1000);
   EXPECT_EQ(dialog.findChild<QProgressBar*>("1000")->value(), 100);
-  EXPECT_EQ(U8(dialog.findChild<QLabel*>("1003")->text()), U8(LoadPercentText(spy.progress.back())));
+  EXPECT_EQ(U8(dialog.findChild<QLabel*>("1003")->text()),
+            U8(LoadPercentText(spy.progress.back())));
   EXPECT_EQ(U8(dialog.findChild<QLabel*>("1002")->text()).rfind("用时 ", 0), 0u);
   // Read back by an independent reader: every frame, unchanged.
   EXPECT_EQ(oracle::Frames(dir.File("cache.tmp")), frames);
@@ -100,8 +101,9 @@ TEST(MusicLoadDlg, CancelAnsweredYesEndsWithoutSuccessAndAValidShorterFile) {
   TempDir dir;
   const std::string source = dir.File("long.wav");
   const std::int64_t frames = std::int64_t{180} * kRate;
-  testing_support::WriteWav(source, kRate, 2, 16, frames,
-                            [](std::int64_t f, int c) { return static_cast<std::int16_t>(f * 3 + c); });
+  testing_support::WriteWav(source, kRate, 2, 16, frames, [](std::int64_t f, int c) {
+    return static_cast<std::int16_t>(f * 3 + c);
+  });
 
   CMusicLoadDlg dialog;
   PrepareLoad(dialog, source, dir.File("cache.tmp"));

@@ -83,7 +83,8 @@ TEST(FileMap, FailuresShowTheirMessageAndLeaveTheMapClosed) {
   EXPECT_TRUE(RunAsUnprivilegedUser([&] {
     RecordingMessageBox denied;
     FileMap lockedMap;
-    return !lockedMap.Open(locked) && denied.Texts() == std::vector<std::string>{"OpenFile 失败。5"};
+    return !lockedMap.Open(locked) &&
+           denied.Texts() == std::vector<std::string>{"OpenFile 失败。5"};
   }));
 }
 

@@ -21,7 +21,8 @@ namespace {
 bool IsTempName(const std::string& name, const std::string& prefix) {
   if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0) return false;
   for (std::size_t i = prefix.size(); i < prefix.size() + 4; ++i)
-    if (!std::isdigit(static_cast<unsigned char>(name[i])) && (name[i] < 'A' || name[i] > 'F')) return false;
+    if (!std::isdigit(static_cast<unsigned char>(name[i])) && (name[i] < 'A' || name[i] > 'F'))
+      return false;
   return name.compare(prefix.size() + 4, 4, ".tmp") == 0;
 }
 

@@ -1,7 +1,7 @@
 // The buffered RIFF file services: chunk search and creation, buffering, 64-bit positions,
 // error numbers.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,7 +63,8 @@ TEST(Riff, WritesChunksPatchesSizesAndPadsOddOnes) {
   // Many small writes: the buffer collects them; the size is patched on the way out.
   std::vector<std::uint8_t> expected;
   for (int i = 0; i < 50000; ++i) {
-    const std::uint8_t piece[3] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 7};
+    const std::uint8_t piece[3] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8),
+                                   7};
     ASSERT_EQ(mmioWrite(file, piece, 3), 3);
     expected.insert(expected.end(), piece, piece + 3);
   }
@@ -85,7 +86,8 @@ TEST(Riff, WritesChunksPatchesSizesAndPadsOddOnes) {
   ASSERT_EQ(FindChunk(file, &chunk, &form, "big "), MMSYSERR_NOERROR);
   EXPECT_EQ(chunk.cksize, expected.size());
   std::vector<std::uint8_t> back(expected.size());
-  ASSERT_EQ(mmioRead(file, back.data(), static_cast<std::int32_t>(back.size())), static_cast<std::int32_t>(back.size()));
+  ASSERT_EQ(mmioRead(file, back.data(), static_cast<std::int32_t>(back.size())),
+            static_cast<std::int32_t>(back.size()));
   EXPECT_TRUE(back == expected);
   EXPECT_EQ(mmioRead(file, back.data(), 10), 0);
   EXPECT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
@@ -125,7 +127,8 @@ TEST(Riff, SearchStaysInsideTheParentAndEndsOnHostileSizes) {
 
   // A chunk claiming 4 GiB is found when asked for, but cannot be skipped to reach a later
   // one: the search ends.
-  file = OpenBytes(dir, RiffForm("WAVE", {Chunk("huge", {1, 2, 3, 4}, 0xFFFFFFFF), Chunk("data", {5, 6})}));
+  file = OpenBytes(
+      dir, RiffForm("WAVE", {Chunk("huge", {1, 2, 3, 4}, 0xFFFFFFFF), Chunk("data", {5, 6})}));
   ASSERT_EQ(FindRiff(file, &form, "WAVE"), MMSYSERR_NOERROR);
   EXPECT_EQ(FindChunk(file, &chunk, &form, "data"), MMIOERR_CHUNKNOTFOUND);
   mmioSeek(file, 12, SEEK_SET);
@@ -170,12 +173,13 @@ TEST(Riff, SearchStaysInsideTheParentAndEndsOnHostileSizes) {
 TEST(Riff, ReadsAroundTheBufferAndSeeksBeyondFourGiB) {
   TempDir dir;
   Bytes content(300000);
-  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+  for (std::size_t i = 0; i < content.size(); ++i)
+    content[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
   HMMIO file = OpenBytes(dir, content);
   ASSERT_NE(file, nullptr);
   std::vector<std::uint8_t> got(200000);
-  ASSERT_EQ(mmioRead(file, got.data(), 7), 7);                   // small read fills the buffer
-  ASSERT_EQ(mmioRead(file, got.data() + 7, 100000), 100000);     // large read bypasses it
+  ASSERT_EQ(mmioRead(file, got.data(), 7), 7);                // small read fills the buffer
+  ASSERT_EQ(mmioRead(file, got.data() + 7, 100000), 100000);  // large read bypasses it
   ASSERT_EQ(mmioRead(file, got.data() + 100007, 5), 5);
   EXPECT_EQ(0, std::memcmp(got.data(), content.data(), 100012));
   EXPECT_EQ(mmioSeek(file, -12, SEEK_CUR), 100000);

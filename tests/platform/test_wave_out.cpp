@@ -1,7 +1,5 @@
 // Waveform output over ALSA's "null" device and its "file" device (which records exactly the
 // frames handed to the device), driven through the classic operations.
-#include "platform/wave_out.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/wave_out.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -202,8 +201,9 @@ TEST(WaveOut, ResetRacingTheDeviceThreadReturnsPromptlyAndExactlyOnce) {
     if (round % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(round % 50));
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(platform::WaveOutReset(dev));
-    slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
-                                    std::chrono::steady_clock::now() - t0).count());
+    slowest = std::max(
+        slowest,
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     ASSERT_EQ(rec.DoneCount(), expected) << "round " << round;
     for (auto& h : bufs.headers) ASSERT_TRUE(platform::WaveOutUnprepareHeader(dev, &h));
   }

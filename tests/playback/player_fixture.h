@@ -2,13 +2,13 @@
 // that knows it, a frame that records every cursor move, and helpers to run the event loop.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QString>
 #include <chrono>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <functional>
 #include <string>

@@ -113,10 +113,19 @@ class PulseServer {
     socket_ = run + "/native";
     log_ = dir_.File("pulse.log");
     const std::vector<std::string> args = {
-        "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-        "--system=no", "--disallow-module-loading=no", "--use-pid-file=no",
-        "--log-target=stderr", "-L", "module-null-sink sink_name=wltest rate=44100 channels=2 norewinds=1",
-        "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
+        "pulseaudio",
+        "-n",
+        "--daemonize=no",
+        "--exit-idle-time=-1",
+        "--disallow-exit",
+        "--system=no",
+        "--disallow-module-loading=no",
+        "--use-pid-file=no",
+        "--log-target=stderr",
+        "-L",
+        "module-null-sink sink_name=wltest rate=44100 channels=2 norewinds=1",
+        "-L",
+        "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
     // Clients never start a server of their own when this one cannot be reached.
     clientConfig_ = dir_.File("client.conf");
     std::ofstream(clientConfig_) << "autospawn = no\n";
@@ -144,8 +153,8 @@ class PulseServer {
   // Records the null sink's monitor as raw 44.1 kHz stereo 16-bit into `path`.
   bool StartRecording(const std::string& path) {
     const std::vector<std::string> args = {
-        "parec", "-d", "wltest.monitor", "--raw", "--format=s16le", "--rate=44100",
-        "--channels=2", "--latency-msec=20"};
+        "parec",          "-d",           "wltest.monitor", "--raw",
+        "--format=s16le", "--rate=44100", "--channels=2",   "--latency-msec=20"};
     return recorder_.Start(args, env_, path, dir_.File("parec.log"));
   }
   void StopRecording() { recorder_.Stop(); }

@@ -26,21 +26,17 @@ TEST_F(PlayerTest, TwoHundredRapidCommandsEndIdleWithNothingLeftBehind) {
           PlaySegment(player, view, cache);
           plays += player.playing();
           break;
-        case 2:
-          player.TogglePause();
-          break;
+        case 2: player.TogglePause(); break;
         case 3:
           player.Stop();
           EXPECT_FALSE(player.playing());
           break;
-        case 4:
-          view.MoveCursor(random() % 130000);
-          break;
-        default:
-          break;
+        case 4: view.MoveCursor(random() % 130000); break;
+        default: break;
       }
       // Sometimes let buffers come back, sometimes fire the next command at once.
-      if (random() % 2 == 0) RunUntil([] { return false; }, std::chrono::milliseconds(random() % 4));
+      if (random() % 2 == 0)
+        RunUntil([] { return false; }, std::chrono::milliseconds(random() % 4));
       EXPECT_GE(view.cursorPos, 0);
       EXPECT_LE(view.cursorPos, view.totalFrames);
     }

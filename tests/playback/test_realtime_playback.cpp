@@ -11,9 +11,7 @@
 #if defined(__SANITIZE_THREAD__)
 // The PulseAudio client's own locking (recursive mutexes in its common library, loaded by
 // ALSA's pulse plugin) is not built for ThreadSanitizer.
-extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libpulsecommon\n";
-}
+extern "C" const char* __tsan_default_suppressions() { return "called_from_lib:libpulsecommon\n"; }
 #endif
 
 namespace player_test {

@@ -49,8 +49,8 @@ TEST_F(PlayerTest, KeepsThreeBuffersQueuedAndRefillsAsTheyReturn) {
   // 11,025 Hz mono: 2,205 bytes per 100 ms, so 1,102 whole frames (2,204 bytes) per buffer.
   EXPECT_EQ(log.moves, (std::vector<std::int64_t>{1102, 2204, 3306}));
   ASSERT_TRUE(RunUntil([&] { return !player.playing(); }));
-  EXPECT_EQ(log.moves, (std::vector<std::int64_t>{1102, 2204, 3306, 4408, 5510, 6612, 7714,
-                                                   8000, 0}));
+  EXPECT_EQ(log.moves,
+            (std::vector<std::int64_t>{1102, 2204, 3306, 4408, 5510, 6612, 7714, 8000, 0}));
 }
 
 TEST_F(PlayerTest, PlayWhilePlayingRestartsFromTheCursorReadBeforeTheStop) {

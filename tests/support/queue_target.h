@@ -23,8 +23,8 @@ class QueueTarget : public platform::MessageTarget {
  public:
   bool Post(std::uint32_t msg, platform::WParam w, platform::LParam l) override;
   // Removes and returns messages up to and including the first `msg`; nullopt on time-out.
-  std::optional<PostedMessage> WaitFor(std::uint32_t msg,
-                                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  std::optional<PostedMessage> WaitFor(
+      std::uint32_t msg, std::chrono::milliseconds timeout = std::chrono::seconds(20));
   // Everything posted so far (not removed).
   std::vector<PostedMessage> All() const;
   std::vector<PostedMessage> Take();

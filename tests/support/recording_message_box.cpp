@@ -2,8 +2,7 @@
 
 namespace testing_support {
 
-RecordingMessageBox::RecordingMessageBox()
-    : previous_(platform::InstallMessageBoxHandler(this)) {}
+RecordingMessageBox::RecordingMessageBox() : previous_(platform::InstallMessageBoxHandler(this)) {}
 
 RecordingMessageBox::~RecordingMessageBox() { platform::InstallMessageBoxHandler(previous_); }
 

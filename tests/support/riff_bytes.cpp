@@ -21,7 +21,8 @@ Bytes Chunk(const std::string& id, const Bytes& payload, std::int64_t declaredSi
   return out;
 }
 
-Bytes RiffForm(const std::string& form, const std::vector<Bytes>& chunks, std::int64_t declaredSize) {
+Bytes RiffForm(const std::string& form, const std::vector<Bytes>& chunks,
+               std::int64_t declaredSize) {
   const Bytes body = Concat(chunks);
   Bytes out = {'R', 'I', 'F', 'F'};
   Append32(out, static_cast<std::uint32_t>(declaredSize >= 0 ? declaredSize : 4 + body.size()));

@@ -1,5 +1,8 @@
 #include "tests/support/test_files.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace testing_support {
 namespace {
@@ -81,7 +81,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string RunCommand(const std::string& command, int* status) {

@@ -32,8 +32,8 @@ class BrowseBar : public ::testing::Test {
   // A drag move whose only meaningful coordinate is the screen position.
   void MoveGlobal(int globalX) {
     const QPoint global(globalX, bar->mapToGlobal(QPoint(0, 10)).y());
-    QMouseEvent event(QEvent::MouseMove, QPoint(-500, -500), global, Qt::NoButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseMove, QPoint(-500, -500), global, Qt::NoButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(bar, &event);
   }
 

@@ -39,9 +39,9 @@ TEST(PeakTable, BlockSizeFollowsLengthAndTableStaysSmall) {
   struct Case {
     std::int64_t total, blockFrames, blockCount;
   };
-  for (const Case c : {Case{999'999, 100, 9'999}, Case{1'000'000, 100, 10'000},
-                       Case{10'000'000, 1'000, 10'000}, Case{1'999'999, 199, 10'050},
-                       Case{0, 100, 0}, Case{99, 100, 0}}) {
+  for (const Case c :
+       {Case{999'999, 100, 9'999}, Case{1'000'000, 100, 10'000}, Case{10'000'000, 1'000, 10'000},
+        Case{1'999'999, 199, 10'050}, Case{0, 100, 0}, Case{99, 100, 0}}) {
     PeakTable table;
     table.Reset(c.total);
     EXPECT_EQ(table.blockFrames(), c.blockFrames) << c.total;
@@ -138,8 +138,9 @@ struct Column {
 std::vector<Column> Walk(const PeakTable& table, const SampleSource& src, std::int64_t total,
                          int width, double zoom, std::int64_t start) {
   std::vector<Column> columns;
-  table.WalkColumns(src, total, width, zoom, start,
-                    [&](int x, const Envelope& e) { columns.push_back({x, e}); });
+  table.WalkColumns(src, total, width, zoom, start, [&](int x, const Envelope& e) {
+    columns.push_back({x, e});
+  });
   return columns;
 }
 

@@ -134,15 +134,19 @@ TEST(ViewContextMenu, HoldsTheCommandsInOrder) {
   CWavView::BuildContextMenu(menu);
   std::vector<std::pair<QString, int>> items;
   for (QAction* a : menu.actions()) {
-    items.emplace_back(a->isSeparator() ? QString() : a->text(), a->isSeparator() ? 0 : a->data().toInt());
+    items.emplace_back(a->isSeparator() ? QString() : a->text(),
+                       a->isSeparator() ? 0 : a->data().toInt());
   }
   const std::vector<std::pair<const char*, int>> expected = {
-      {"移到开头(&B)", 32790},  {"移到结尾(&E)", 32791},       {"播放(&P)", 32792},
-      {"暂停(&A)", 32793},      {"停止(&S)", 32794},           {"", 0},
-      {"标记为片段开头(&G)", 32795}, {"标记为片段结尾(&D)", 32796}, {"标记全部(&L)", 32797},
-      {"", 0},                  {"移到片段开头(&M)", 32798},   {"移到片段结尾(&T)", 32799},
-      {"播放片段(&Y)", 32800},  {"", 0},                      {"放大(&I)", 32801},
-      {"缩小(&O)", 32802},      {"最适合(&T)", 32803},         {"", 0},
+      {"移到开头(&B)", 32790},       {"移到结尾(&E)", 32791},
+      {"播放(&P)", 32792},           {"暂停(&A)", 32793},
+      {"停止(&S)", 32794},           {"", 0},
+      {"标记为片段开头(&G)", 32795}, {"标记为片段结尾(&D)", 32796},
+      {"标记全部(&L)", 32797},       {"", 0},
+      {"移到片段开头(&M)", 32798},   {"移到片段结尾(&T)", 32799},
+      {"播放片段(&Y)", 32800},       {"", 0},
+      {"放大(&I)", 32801},           {"缩小(&O)", 32802},
+      {"最适合(&T)", 32803},         {"", 0},
       {"立即分割(&C) ...", 32804}};
   ASSERT_EQ(items.size(), expected.size());
   for (std::size_t i = 0; i < items.size(); ++i) {

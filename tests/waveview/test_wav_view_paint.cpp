@@ -140,8 +140,8 @@ TEST_F(ViewPixels, CursorAndSelectionAreExclusiveOrAndUndoExactly) {
 TEST_F(ViewPixels, DragsLeaveWhatAFullRepaintDraws) {
   Load();
   auto move = [&](int x, int y) {
-    QMouseEvent event(QEvent::MouseMove, QPoint(x, y), view.mapToGlobal(QPoint(x, y)),
-                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseMove, QPoint(x, y), view.mapToGlobal(QPoint(x, y)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &event);
   };
   QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(300, 200));
@@ -178,9 +178,9 @@ TEST_F(ViewPixels, EmptyViewDrawsFrameButNoMarkers) {
   EXPECT_EQ(At(0, 40), kRed);  // cursor at x 0
   EXPECT_EQ(At(300, 110), kGray);
   EXPECT_EQ(At(800, 200), kWhite);
-  EXPECT_EQ(At(80, 353), kGray);    // no ticks
+  EXPECT_EQ(At(80, 353), kGray);  // no ticks
   EXPECT_EQ(At(800, 353), kGray);
-  EXPECT_EQ(At(0, 20), kGray);      // no marker line
+  EXPECT_EQ(At(0, 20), kGray);  // no marker line
 }
 
 TEST_F(ViewPixels, TinyViewsDrawAndTrackWithinTheirBounds) {
