@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "codecs/wav_music.h"
 
 namespace {
@@ -25,27 +26,7 @@ constexpr std::int64_t kRangeSeconds = 300;
 constexpr int kFadeSeconds = 2;
 constexpr int kRuns = 3;
 
-// Waits for the writer's completion message.
-class DoneWaiter : public platform::MessageTarget {
- public:
-  bool Post(std::uint32_t msg, platform::WParam, platform::LParam) override {
-    if (msg != WM_MUSIC_DONE) return true;
-    std::lock_guard lock(mutex_);
-    done_ = true;
-    cv_.notify_all();
-    return true;
-  }
-  void Wait() {
-    std::unique_lock lock(mutex_);
-    cv_.wait(lock, [this] { return done_; });
-    done_ = false;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-};
+using bench::DoneWaiter;
 
 MusicInfo SourceInfo(const std::string& path) {
   MusicInfo info;

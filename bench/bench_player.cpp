@@ -18,45 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/qt/qt_message_target.h"
 #include "playback/wave_player.h"
 #include "waveview/wav_view.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-void Put(std::ofstream& out, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-// 44.1 kHz stereo 16-bit sine-ish ramp, canonical 44-byte header.
-void WriteWav(const std::string& path, std::int64_t frames) {
-  std::ofstream out(path, std::ios::binary);
-  const std::uint32_t data = static_cast<std::uint32_t>(frames * 4);
-  out.write("RIFF", 4);
-  Put(out, 36 + data, 4);
-  out.write("WAVEfmt ", 8);
-  Put(out, 16, 4);
-  Put(out, 1, 2);
-  Put(out, 2, 2);
-  Put(out, 44100, 4);
-  Put(out, 44100 * 4, 4);
-  Put(out, 4, 2);
-  Put(out, 16, 2);
-  out.write("data", 4);
-  Put(out, data, 4);
-  for (std::int64_t f = 0; f < frames; ++f)
-    Put(out, static_cast<std::uint32_t>((f * 37) & 0xFFFF) * 0x10001u, 4);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
 
 double Max(const std::vector<double>& v) {
   return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
@@ -90,7 +61,10 @@ int main(int argc, char** argv) {
   const std::string device = std::getenv("WAVELATHE_AUDIO_DEVICE");
   const std::string path = "/tmp/wavelathe_bench_player.wav";
   const std::int64_t frames = 20 * 44100;
-  WriteWav(path, frames);
+  // A 16-bit ramp, the same in both channels.
+  bench::WriteStereoWav16(path, 44100, frames, [](std::int64_t f) {
+    return static_cast<std::uint32_t>((f * 37) & 0xFFFF) * 0x10001u;
+  });
 
   MusicInfo info;
   info.fileName = path;

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "codecs/wav_music.h"
 #include "core/file_dialogs.h"
 #include "core/main_frame.h"
@@ -27,7 +28,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::DoneWaiter;
+using bench::Median;
+using bench::Ms;
 constexpr int kRate = 44100;
 constexpr std::int64_t kTotal = std::int64_t{600} * kRate;
 constexpr std::int64_t kStart = std::int64_t{150} * kRate;
@@ -35,59 +39,18 @@ constexpr std::int64_t kCount = std::int64_t{300} * kRate;
 constexpr int kFade = 2;
 constexpr int kRuns = 5;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-void Put(std::ofstream& out, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
+// Pseudo-random 16-bit noise in both channels.
 void WriteSource(const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  const std::uint32_t data = static_cast<std::uint32_t>(kTotal * 4);
-  out.write("RIFF", 4);
-  Put(out, 36 + data, 4);
-  out.write("WAVEfmt ", 8);
-  Put(out, 16, 4);
-  Put(out, 1, 2);
-  Put(out, 2, 2);
-  Put(out, kRate, 4);
-  Put(out, kRate * 4, 4);
-  Put(out, 4, 2);
-  Put(out, 16, 2);
-  out.write("data", 4);
-  Put(out, data, 4);
-  std::vector<std::int16_t> block(kRate * 2);
   std::uint32_t x = 12345;
-  for (std::int64_t second = 0; second < kTotal / kRate; ++second) {
-    for (auto& s : block) {
-      x = x * 1664525u + 1013904223u;
-      s = static_cast<std::int16_t>(x >> 16);
-    }
-    out.write(reinterpret_cast<const char*>(block.data()),
-              static_cast<std::streamsize>(block.size() * 2));
-  }
+  const auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return x >> 16;
+  };
+  bench::WriteStereoWav16(path, kRate, kTotal, [&next](std::int64_t) {
+    const std::uint32_t left = next();
+    return left | next() << 16;
+  });
 }
-
-// Waits for WM_MUSIC_DONE posted by a writer on a worker thread.
-class DoneWaiter : public platform::MessageTarget {
- public:
-  bool Post(std::uint32_t msg, platform::WParam, platform::LParam) override {
-    if (msg != WM_MUSIC_DONE) return true;
-    std::lock_guard lock(mutex_);
-    done_ = true;
-    cv_.notify_all();
-    return true;
-  }
-  void Wait() {
-    std::unique_lock lock(mutex_);
-    cv_.wait(lock, [this] { return done_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-};
 
 double PlainRangeCopy(const MusicInfo& cache, const std::string& output) {
   WavMusic source(cache.fileName);
@@ -134,11 +97,6 @@ SplitTimes SplitThroughFrame(CMainFrame& frame, const std::string& output) {
   qApp->removeEventFilter(&watch);
   SetFileDialogHook(nullptr);
   return {Ms(watch.at - saved), Ms(returned - saved)};
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 }  // namespace

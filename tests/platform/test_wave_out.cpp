@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/wave_out.h"
+#include "tests/support/device_env.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -19,27 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using platform::WaveHeader;
 
-// Sets WAVELATHE_AUDIO_DEVICE for one test and restores it.
-class DeviceEnv {
- public:
-  explicit DeviceEnv(const std::string& name) {
-    const char* old = std::getenv("WAVELATHE_AUDIO_DEVICE");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("WAVELATHE_AUDIO_DEVICE", name.c_str(), 1);
-  }
-  ~DeviceEnv() {
-    if (had_) {
-      setenv("WAVELATHE_AUDIO_DEVICE", old_.c_str(), 1);
-    } else {
-      unsetenv("WAVELATHE_AUDIO_DEVICE");
-    }
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
+using testing_support::DeviceEnv;
 
 // Collects callbacks from the device thread.
 struct Recorder {

@@ -17,6 +17,7 @@
 
 #include "playback/wave_player.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/device_env.h"
 #include "tests/support/test_files.h"
 #include "waveview/view_frame.h"
 #include "waveview/wav_view.h"
@@ -48,29 +49,7 @@ class CursorLog : public ViewFrame {
   const CWavView* view_;
 };
 
-// Sets WAVELATHE_AUDIO_DEVICE for one scope and restores it.
-class DeviceEnv {
- public:
-  explicit DeviceEnv(const std::string& name) {
-    const char* old = std::getenv("WAVELATHE_AUDIO_DEVICE");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("WAVELATHE_AUDIO_DEVICE", name.c_str(), 1);
-  }
-  ~DeviceEnv() {
-    if (had_) {
-      setenv("WAVELATHE_AUDIO_DEVICE", old_.c_str(), 1);
-    } else {
-      unsetenv("WAVELATHE_AUDIO_DEVICE");
-    }
-  }
-  DeviceEnv(const DeviceEnv&) = delete;
-  DeviceEnv& operator=(const DeviceEnv&) = delete;
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
+using testing_support::DeviceEnv;
 
 // Runs the event loop until `done` holds or `timeout` passes; returns `done()`.
 inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {

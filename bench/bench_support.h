@@ -1,0 +1,84 @@
+// Shared pieces of the benchmarks: timing helpers, a window that waits for a writer's
+// completion, and a fast writer of 16-bit stereo WAV inputs.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "codecs/music.h"
+#include "platform/message.h"
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+inline double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Waits for WM_MUSIC_DONE posted by a writer on a worker thread; each Wait consumes one.
+class DoneWaiter : public platform::MessageTarget {
+ public:
+  bool Post(std::uint32_t msg, platform::WParam, platform::LParam) override {
+    if (msg != WM_MUSIC_DONE) return true;
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    cv_.notify_all();
+    return true;
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return done_; });
+    done_ = false;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+};
+
+// Writes a 16-bit stereo WAV with a canonical 44-byte header; `frame(f)` gives the frame as
+// left | right << 16.
+inline void WriteStereoWav16(const std::string& path, std::int32_t rate, std::int64_t frames,
+                             const std::function<std::uint32_t(std::int64_t)>& frame) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const auto put = [&out](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  const auto data = static_cast<std::uint32_t>(frames * 4);
+  out.write("RIFF", 4);
+  put(36 + data, 4);
+  out.write("WAVEfmt ", 8);
+  put(16, 4);
+  put(1, 2);
+  put(2, 2);
+  put(static_cast<std::uint32_t>(rate), 4);
+  put(static_cast<std::uint32_t>(rate) * 4, 4);
+  put(4, 2);
+  put(16, 2);
+  out.write("data", 4);
+  put(data, 4);
+  std::vector<std::uint32_t> block(65536);
+  for (std::int64_t f = 0; f < frames;) {
+    const std::int64_t n = std::min<std::int64_t>(frames - f, block.size());
+    for (std::int64_t i = 0; i < n; ++i) block[i] = frame(f + i);
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n * 4));
+    f += n;
+  }
+}
+
+}  // namespace bench
