@@ -19,9 +19,7 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-inline double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
+inline double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 inline double Median(std::vector<double> v) {
   if (v.empty()) return 0;

@@ -9,8 +9,8 @@
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
+#include "tests/waveview/recording_frame.h"
 #include "waveview/calc_buf_dlg.h"
-#include "waveview/view_frame.h"
 #include "waveview/wav_view.h"
 
 namespace {
@@ -128,17 +128,8 @@ TEST(CalcBufDlg, RunsTheComputationAndCannotBeClosedBeforeItEnds) {
   EXPECT_NE(view.peaks().Entry(10'021).maxL, 0);
 }
 
-class TextFrame : public ViewFrame {
- public:
-  void SetMousePosText(const QString&) override {}
-  void SetCursorPosText(const QString& t) override { cursor = t; }
-  void SetLengthText(const QString& t) override { length = t; }
-  void OnViewCommand(int) override {}
-  QString cursor, length;
-};
-
 TEST(CalcBufDlg, SetMusicShowsLengthAndCursorWhenDone) {
-  TextFrame frame;
+  RecordingFrame frame;
   testing_support::TempDir dir;
   const std::string path = dir.File("cache.wav");
   WriteWav(path, 44100, 1, 16, 44'100, testing_support::NoiseSample);

@@ -4,20 +4,10 @@
 #include <QString>
 #include <vector>
 
-#include "waveview/view_frame.h"
+#include "tests/waveview/recording_frame.h"
 #include "waveview/wav_view.h"
 
 namespace {
-
-class TextFrame : public ViewFrame {
- public:
-  void SetMousePosText(const QString& t) override { mouse = t; }
-  void SetCursorPosText(const QString& t) override { cursor = t; }
-  void SetLengthText(const QString& t) override { length = t; }
-  void OnViewCommand(int id) override { commands.push_back(id); }
-  QString mouse, cursor, length;
-  std::vector<int> commands;
-};
 
 // A view 840 × 400 (W = 800) over `total` frames at 44.1 kHz, without a file.
 void Prepare(CWavView& view, std::int64_t total) {
@@ -70,7 +60,7 @@ TEST(WavViewModel, PixelsAndFramesRoundTripAtEveryZoom) {
 
 TEST(WavViewModel, CursorAndSegmentAreClampedToTheFile) {
   CWavView view;
-  TextFrame frame;
+  RecordingFrame frame;
   view.SetFrame(&frame);
   Prepare(view, 100'000);
   view.MoveCursor(-5);

@@ -10,20 +10,10 @@
 #include <QTimer>
 #include <vector>
 
-#include "waveview/view_frame.h"
+#include "tests/waveview/recording_frame.h"
 #include "waveview/wav_view.h"
 
 namespace {
-
-class RecordingFrame : public ViewFrame {
- public:
-  void SetMousePosText(const QString& t) override { mouse = t; }
-  void SetCursorPosText(const QString& t) override { cursor = t; }
-  void SetLengthText(const QString& t) override { length = t; }
-  void OnViewCommand(int id) override { commands.push_back(id); }
-  QString mouse, cursor, length;
-  std::vector<int> commands;
-};
 
 // 800,000 frames on W = 800: 1,000 frames per pixel at zoom 1.
 class ViewMouse : public ::testing::Test {
