@@ -204,8 +204,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// Only the vertical wheel zooms; sideways scrolling (tilt wheels, touchpads) is not a zoom.
 void CMainFrame::wheelEvent(QWheelEvent* event) {
-  OnCommand(event->angleDelta().y() > 0 ? cmd::kZoomIn : cmd::kZoomOut);
+  const int delta = event->angleDelta().y();
+  if (delta == 0) return;
+  OnCommand(delta > 0 ? cmd::kZoomIn : cmd::kZoomOut);
   event->accept();
 }
 

@@ -120,8 +120,9 @@ void CWavView::SetMusic(const MusicInfo& info) {
 }
 
 void CWavView::SetZoom(double z) {
-  // Below 1 the visible span would pass the file's end and the mapping divides by it.
-  zoom = (z >= 1.0) ? z : 1.0;
+  // Below 1 the visible span would pass the file's end and the mapping divides by it; past
+  // kMaxZoom (far beyond one frame per pixel) the arithmetic would leave the finite range.
+  zoom = std::clamp(std::isnan(z) ? 1.0 : z, 1.0, kMaxZoom);
   const std::int64_t maxStart = Trunc((zoom - 1) / zoom * static_cast<double>(totalFrames));
   if (viewStart > maxStart) viewStart = maxStart;
   Invalidate();
@@ -178,11 +179,16 @@ void CWavView::ComputePeaks(platform::WindowHandle progressWindow) {
   totalFrames = FramesOf(waveInfo.sampleRate, waveInfo.durationMs);
   peakTable.Reset(totalFrames);
   viewStart = segEnd = segStart = cursorPos = 0;
+  dataOffset = 0;
   WavMusic reader(waveInfo.fileName);
-  if (!reader.OpenAtData()) return;
-  const std::int64_t offset = reader.Seek(0);
+  const std::int64_t offset = reader.OpenAtData() ? reader.Seek(0) : -1;
   reader.Close();
-  if (offset < 0) return;
+  if (offset < 0) {
+    // Without its sample data the cache has no frame to draw, play or export.
+    totalFrames = 0;
+    peakTable.Reset(0);
+    return;
+  }
   dataOffset = offset;
   if (!fileMap.Open(waveInfo.fileName)) return;
   peaksReady = ReadPeaks(progressWindow);

@@ -45,7 +45,8 @@ class CWavView : public QWidget {
   // Operations.
   void ClearMusic();
   void SetMusic(const MusicInfo& info);  // runs the peak dialog modally, then draws
-  void SetZoom(double z);
+  static constexpr double kMaxZoom = 1e12;
+  void SetZoom(double z);  // kept within 1..kMaxZoom
   void SetViewStart(std::int64_t p);
   void MoveCursor(std::int64_t p);
   void SetSegment(std::int64_t a, std::int64_t b);

@@ -164,6 +164,11 @@ TEST_F(MainFrameTest, ZoomCommandsAndWheel) {
                    Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(&frame, &down);
   EXPECT_DOUBLE_EQ(view.zoom, 1.0);
+  frame.OnCommand(cmd::kZoomIn);
+  QWheelEvent sideways(at, frame.mapToGlobal(at), QPoint(), QPoint(120, 0), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&frame, &sideways);
+  EXPECT_DOUBLE_EQ(view.zoom, 1.3333333333333333);
 }
 
 TEST_F(MainFrameTest, DroppingSeveralFilesOpensOnlyTheFirst) {

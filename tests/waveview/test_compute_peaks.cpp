@@ -90,17 +90,23 @@ TEST(ComputePeaks, CacheShorterThanItsHeaderReadsOnlyWhatIsThere) {
   view.RenderAll();
 }
 
-TEST(ComputePeaks, MissingCacheStopsWithNeutralTableAndNoWaveform) {
+TEST(ComputePeaks, MissingCacheLeavesNothingToDrawPlayOrExport) {
   testing_support::RecordingMessageBox boxes;
   testing_support::TempDir dir;
   CWavView view;
   view.resize(840, 400);
+  const std::string previous = dir.File("previous.wav");
+  WriteWav(previous, 44100, 2, 16, 44'100, testing_support::NoiseSample);
+  view.SetMusic(CacheInfo(previous, 44100, 2, 16, 44'100));
+  ASSERT_EQ(view.dataOffset, 44);
   view.SetMusic(CacheInfo(dir.File("gone.wav"), 44100, 2, 16, 882'000));
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_NE(boxes.Texts()[0].find("gone.wav"), std::string::npos);
   EXPECT_TRUE(view.hasMusic);
-  EXPECT_EQ(view.totalFrames, 882'000);
-  EXPECT_EQ(view.peaks().Entry(0).maxL, 0);
+  // Neither the header's length nor the previous file's data offset survives.
+  EXPECT_EQ(view.totalFrames, 0);
+  EXPECT_EQ(view.dataOffset, 0);
+  EXPECT_EQ(view.peaks().blockCount(), 0);
   // No sample data was found, so painting tries no mapping (and shows no further box).
   view.RenderAll();
   EXPECT_EQ(boxes.Texts().size(), 1u);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <cmath>
 #include <vector>
 
 #include "tests/waveview/recording_frame.h"
@@ -94,6 +95,12 @@ TEST(WavViewModel, ZoomKeepsTheLeftEdgeUnlessTheSpanPassesTheEnd) {
   view.SetZoom(0.75);  // never below the whole file
   EXPECT_DOUBLE_EQ(view.zoom, 1.0);
   EXPECT_EQ(view.viewStart, 0);
+  // Endless zooming in stays finite, so the view and the bar keep valid positions.
+  double z = 1.0;
+  for (int i = 0; i < 3000; ++i) view.SetZoom(z = view.zoom * (4.0 / 3.0));
+  EXPECT_TRUE(std::isinf(z) || z > CWavView::kMaxZoom);
+  EXPECT_DOUBLE_EQ(view.zoom, CWavView::kMaxZoom);
+  EXPECT_GE(view.PixelToPos(400), 0);
   view.SetZoom(1.0 * (4.0 / 3.0));
   EXPECT_DOUBLE_EQ(view.zoom, 1.3333333333333333);
   // An odd maximum start is truncated: (z − 1) ÷ z × total.
