@@ -156,6 +156,8 @@ std::unique_ptr<Music> CreateMusic(std::int32_t type, const std::string& path) {
   }
 }
 
+bool MusicTypeAvailable(std::int32_t type) { return CreateMusic(type, "") != nullptr; }
+
 bool ProbeMusicFile(MusicInfo& info) {
   std::unique_ptr<Music> music = CreateMusic(info.type, info.fileName);
   if (!music) return false;

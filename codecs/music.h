@@ -103,6 +103,8 @@ class Music {
 std::int32_t MusicTypeFromFileName(const std::string& name);
 // New codec for `type` bound to `path`; null for an unknown type or one not available.
 std::unique_ptr<Music> CreateMusic(std::int32_t type, const std::string& path);
+// True when this build has a codec for `type`.
+bool MusicTypeAvailable(std::int32_t type);
 // Probes info.fileName as info.type: fills format, duration and tags. On failure returns
 // false and leaves `info` untouched (the codec has reported why).
 bool ProbeMusicFile(MusicInfo& info);

@@ -6,8 +6,9 @@
 // one file can receive several ranges. An unfinished writer is finalized on destruction.
 // Reader: fmt with tag 1 before data; other chunks skipped; a data chunk larger than the
 // file yields the frames that are there.
-// Conversions run on a thread owned by this object and joined by its destructor, so it must
-// outlive the target's WM_MUSIC_DONE only as the contract requires, not longer.
+// Conversions run on a thread owned by this object and joined by its destructor (and before
+// the next conversion); so neither may happen on the conversion thread itself, i.e. from the
+// target's WriteSamples or CloseWriter.
 #pragma once
 
 #include <atomic>

@@ -35,7 +35,8 @@ void CMainFrame::OpenMusic(const QString& path) {
   const QByteArray utf8 = path.toUtf8();
   const std::string fileName = utf8.toStdString();
   const std::int32_t type = MusicTypeFromFileName(fileName);
-  if (type < 0 || type >= kMusicTypeCount) {
+  // A type this build has no codec for is as unknown to it as a foreign extension.
+  if (type < 0 || type >= kMusicTypeCount || !MusicTypeAvailable(type)) {
     platform::ShowMessage(
         QString::asprintf(texts::kUnknownFileType, utf8.constData()).toStdString());
     return;

@@ -118,6 +118,19 @@ TEST_F(MainFrameTest, OpeningShowsFormatLengthAndTitle) {
   EXPECT_EQ(Pane(frame, 3)->text(), QStringLiteral("长度: 2.000"));
 }
 
+TEST_F(MainFrameTest, ATypeWithoutCodecIsReportedAndChangesNothing) {
+  CMainFrame frame;
+  const std::string wav = MakeWav("a.wav", 44100, 2, 16, 4410);
+  frame.OpenMusic(QString::fromStdString(wav));
+  const std::string mp3 = media_.File("song.mp3");
+  testing_support::WriteFileBytes(mp3, {0xFF, 0xFB, 0x90, 0x00});
+  if (MusicTypeAvailable(kMusicMp3)) GTEST_SKIP() << "this build decodes MP3";
+  frame.OpenMusic(QString::fromStdString(mp3));
+  EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"未知文件类型！ - " + mp3});
+  EXPECT_EQ(frame.windowTitle(), QString::fromStdString("Wavelathe - " + wav));
+  EXPECT_EQ(frame.view()->totalFrames, 4410);
+}
+
 TEST_F(MainFrameTest, EditAndMoveCommandsWorkOnTheView) {
   CMainFrame frame;
   frame.OpenMusic(QString::fromStdString(MakeWav("a.wav", 44100, 2, 16, 44100)));
