@@ -10,7 +10,7 @@
 #include <iterator>
 #include <limits>
 
-#include "core/dialog_layout.h"
+#include "platform/qt/dialog_layout.h"
 #include "platform/message_box.h"
 #include "res/core_texts.h"
 #include "res/frame_texts.h"

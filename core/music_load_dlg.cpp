@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "codecs/wav_music.h"
-#include "core/dialog_layout.h"
+#include "platform/qt/dialog_layout.h"
 #include "platform/message_box.h"
 #include "res/core_texts.h"
 

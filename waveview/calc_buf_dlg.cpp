@@ -2,38 +2,20 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFont>
-#include <QFontMetrics>
 #include <QProgressBar>
 
+#include "platform/qt/dialog_layout.h"
 #include "platform/qt/qt_message_target.h"
 #include "res/view_texts.h"
 #include "waveview/wav_view.h"
-
-namespace {
-
-// Dialog units of the template (332 × 47, progress bar at 17,16 size 300 × 13) converted with
-// the dialog font: x = units × average character width / 4, y = units × height / 8.
-struct Units {
-  explicit Units(const QFontMetrics& m)
-      : cx(std::max(1, m.averageCharWidth())), cy(std::max(1, m.height())) {}
-  int X(int u) const { return (u * cx + 2) / 4; }
-  int Y(int u) const { return (u * cy + 4) / 8; }
-  int cx;
-  int cy;
-};
-
-}  // namespace
 
 CCalcBufDlg::CCalcBufDlg(CWavView* view, QWidget* parent) : QDialog(parent), view_(view) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint);
   setModal(true);
-  setFont(QFont(QStringLiteral("宋体"), 9));  // the dialog template's font
-  const Units u(fontMetrics());
-  setFixedSize(u.X(332), u.Y(47));
+  const DialogLayout layout(this, 332, 47);
   progress_ = new QProgressBar(this);
-  progress_->setGeometry(u.X(17), u.Y(16), u.X(300), u.Y(13));
+  layout.Place(progress_, 17, 16, 300, 13);
   progress_->setTextVisible(false);
   progress_->setRange(1, 100);
   progress_->setValue(1);

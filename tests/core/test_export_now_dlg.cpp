@@ -8,7 +8,7 @@
 #include <QTest>
 #include <optional>
 
-#include "core/dialog_layout.h"
+#include "platform/qt/dialog_layout.h"
 #include "core/export_now_dlg.h"
 #include "tests/support/recording_message_box.h"
 

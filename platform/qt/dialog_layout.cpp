@@ -1,4 +1,4 @@
-#include "core/dialog_layout.h"
+#include "platform/qt/dialog_layout.h"
 
 #include <QFont>
 #include <QFontMetrics>
