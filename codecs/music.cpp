@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "codecs/wav_music.h"
+#include "platform/byte_order.h"
 #include "platform/message_box.h"
 
 const char kMusicExtensions[kMusicTypeCount][4] = {"wav", "mp3", "wma", "cda", "ogg", "ape"};
@@ -61,10 +62,6 @@ std::uint32_t LoadWord(const std::uint8_t* data, std::uint64_t length, std::uint
   return word;
 }
 
-void StoreWord(std::uint8_t* out, std::uint32_t word) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(word >> (8 * i));
-}
-
 }  // namespace
 
 bool Music::RepackSamples(const std::uint8_t* data, std::int64_t length, Music* target,
@@ -86,7 +83,7 @@ bool Music::RepackSamples(const std::uint8_t* data, std::int64_t length, Music* 
     } else {
       value >>= sourceBits - targetBits;
     }
-    StoreWord(out.data() + i * targetBits / 8, static_cast<std::uint32_t>(value));
+    platform::StoreLe32(out.data() + i * targetBits / 8, static_cast<std::uint32_t>(value));
   }
   return target->WriteSamples(out.data(), static_cast<std::int64_t>(outLength));
 }

@@ -6,6 +6,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/byte_order.h"
 #include "res/codec_texts.h"
 
 using platform::MMCKINFO;
@@ -28,28 +29,20 @@ struct WaveFormat {
   std::uint16_t cbSize = 0;
 };
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(Get16(p)) | static_cast<std::uint32_t>(Get16(p + 2)) << 16;
-}
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
+using platform::LoadLe16;
+using platform::LoadLe32;
+using platform::StoreLe16;
+using platform::StoreLe32;
 
 WaveFormat ParseFormat(const std::uint8_t* raw) {
   WaveFormat f;
-  f.formatTag = Get16(raw);
-  f.channels = Get16(raw + 2);
-  f.samplesPerSec = Get32(raw + 4);
-  f.avgBytesPerSec = Get32(raw + 8);
-  f.blockAlign = Get16(raw + 12);
-  f.bitsPerSample = Get16(raw + 14);
-  f.cbSize = Get16(raw + 16);
+  f.formatTag = LoadLe16(raw);
+  f.channels = LoadLe16(raw + 2);
+  f.samplesPerSec = LoadLe32(raw + 4);
+  f.avgBytesPerSec = LoadLe32(raw + 8);
+  f.blockAlign = LoadLe16(raw + 12);
+  f.bitsPerSample = LoadLe16(raw + 14);
+  f.cbSize = LoadLe16(raw + 16);
   return f;
 }
 
@@ -87,10 +80,8 @@ void ScaleFrame(std::uint8_t* frame, std::int32_t blockAlign, int bits, long dou
     return;
   }
   for (std::int32_t i = 0; i + 1 < blockAlign; i += 2) {
-    const auto s = static_cast<std::int16_t>(frame[i] | frame[i + 1] << 8);
-    const auto v = static_cast<std::int32_t>(std::trunc(gain * s));
-    frame[i] = static_cast<std::uint8_t>(v & 0xFF);
-    frame[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    const std::int16_t s = platform::LoadPcm16(frame + i);
+    platform::StorePcm16(frame + i, static_cast<std::int32_t>(std::trunc(gain * s)));
   }
 }
 
@@ -358,13 +349,13 @@ bool WavMusic::WriteHeader() {
   const std::uint32_t channels = static_cast<std::uint32_t>(info.channels);
   const std::uint32_t bits = static_cast<std::uint32_t>(info.bitsPerSample);
   const std::uint32_t rate = static_cast<std::uint32_t>(info.sampleRate);
-  Put16(raw, 1);
-  Put16(raw + 2, channels);
-  Put32(raw + 4, rate);
-  Put32(raw + 8, static_cast<std::uint32_t>(std::uint64_t{rate} * channels * bits / 8));
-  Put16(raw + 12, channels * bits / 8);
-  Put16(raw + 14, bits);
-  Put16(raw + 16, kFormatSize);
+  StoreLe16(raw, 1);
+  StoreLe16(raw + 2, channels);
+  StoreLe32(raw + 4, rate);
+  StoreLe32(raw + 8, static_cast<std::uint32_t>(std::uint64_t{rate} * channels * bits / 8));
+  StoreLe16(raw + 12, channels * bits / 8);
+  StoreLe16(raw + 14, bits);
+  StoreLe16(raw + 16, kFormatSize);
   if (platform::mmioWrite(file_, raw, kFormatSize) != kFormatSize) {
     ReportError(texts::kWavWriteFormat);
     return false;

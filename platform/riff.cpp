@@ -11,6 +11,10 @@
 #include <limits>
 #include <vector>
 
+#include "platform/byte_order.h"
+
+#include "platform/byte_order.h"
+
 namespace platform {
 
 namespace {
@@ -47,15 +51,6 @@ MMRESULT ErrorFromErrno(int error) {
     case ENOMEM: return MMIOERR_OUTOFMEMORY;
     default: return MMIOERR_CANNOTOPEN;
   }
-}
-
-std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void Store32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -279,9 +274,9 @@ bool ReadHeader(HMMIO file, std::int64_t pos, std::int64_t end, ChunkHeader* hea
   const std::int32_t got = file->Read(raw, want);
   if (got < 0) *error = MMIOERR_CANNOTREAD;
   if (got < 8) return false;
-  header->id = Load32(raw);
-  header->size = Load32(raw + 4);
-  header->type = got >= 12 ? Load32(raw + 8) : 0;
+  header->id = platform::LoadLe32(raw);
+  header->size = platform::LoadLe32(raw + 4);
+  header->type = got >= 12 ? platform::LoadLe32(raw + 8) : 0;
   return true;
 }
 
@@ -336,7 +331,7 @@ MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, std::uint32_t) {
     }
     if (static_cast<std::uint32_t>(length) != chunk->cksize) {
       std::uint8_t raw[4];
-      Store32(raw, static_cast<std::uint32_t>(length));
+      platform::StoreLe32(raw, static_cast<std::uint32_t>(length));
       if (!file->WriteAt(chunk->dwDataOffset - 4, raw, sizeof raw)) return MMIOERR_CANNOTWRITE;
       chunk->cksize = static_cast<std::uint32_t>(length);
     }
@@ -356,9 +351,9 @@ MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, std::uint32_t flags) {
   if (flags & MMIO_CREATELIST) chunk->ckid = kList;
   const bool form = (flags & (MMIO_CREATERIFF | MMIO_CREATELIST)) != 0;
   std::uint8_t raw[12];
-  Store32(raw, chunk->ckid);
-  Store32(raw + 4, chunk->cksize);
-  Store32(raw + 8, chunk->fccType);
+  platform::StoreLe32(raw, chunk->ckid);
+  platform::StoreLe32(raw + 4, chunk->cksize);
+  platform::StoreLe32(raw + 8, chunk->fccType);
   const std::int32_t length = form ? 12 : 8;
   chunk->dwDataOffset = start + 8;
   chunk->dwFlags = MMIO_DIRTY;
@@ -375,7 +370,7 @@ FOURCC mmioStringToFOURCC(const char* text, std::uint32_t flags) {
     const auto c = static_cast<unsigned char>(text[i]);
     code[i] = static_cast<char>((flags & kToUpper) ? std::toupper(c) : c);
   }
-  return Load32(reinterpret_cast<const std::uint8_t*>(code));
+  return platform::LoadLe32(reinterpret_cast<const std::uint8_t*>(code));
 }
 
 }  // namespace platform
