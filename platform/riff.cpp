@@ -13,8 +13,6 @@
 
 #include "platform/byte_order.h"
 
-#include "platform/byte_order.h"
-
 namespace platform {
 
 namespace {
