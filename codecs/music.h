@@ -7,6 +7,7 @@
 // exactly one CloseWriter on its target, also after an error or a cancel.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -97,6 +98,10 @@ class Music {
   std::uint64_t bytesExpected = 0;
   std::int32_t lastPermille = 0;
   bool finalizeOnClose = true;
+  // Set by a writer (before its completion is posted) when it failed to write or finish its
+  // file, and by a feeding decoder whose WriteSamples call was refused: the output is
+  // incomplete and must not replace anything. Read after WM_MUSIC_DONE.
+  std::atomic<bool> writeFailed{false};
 };
 
 // Type code from the last four characters of `name` (".wav" … ".ape", any case), else -1.

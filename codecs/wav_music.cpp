@@ -270,9 +270,11 @@ void WavMusic::ConvertLoop() {
     const std::int64_t chunkStart = total - remaining - chunk;
     ApplyFades(buffer_.data(), usable, chunkStart, total);
     if (!RepackSamples(buffer_.data(), usable, target_, info.bitsPerSample,
-                       target_->info.bitsPerSample) ||
-        cancelled_)
+                       target_->info.bitsPerSample)) {
+      target_->writeFailed = true;
       break;
+    }
+    if (cancelled_) break;
   }
   Close();
   target_->CloseWriter();
@@ -374,12 +376,14 @@ bool WavMusic::WriteHeader() {
 
 bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   if (file_ == nullptr || !writing_) {
+    writeFailed = true;
     ReportError(texts::kWavInitBeforeWrite);
     return false;
   }
   // The RIFF sizes are 32-bit: refuse what they could not describe rather than wrap them.
   const std::int64_t position = platform::mmioSeek(file_, 0, SEEK_CUR);
   if (length < 0 || position < 0 || length > kMaxRiffEnd - 1 - position) {
+    writeFailed = true;
     ReportError(texts::kWavWriteFailed);
     return false;
   }
@@ -387,6 +391,7 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   while (done < length) {
     const auto piece = static_cast<std::int32_t>(std::min<std::int64_t>(length - done, 1 << 30));
     if (platform::mmioWrite(file_, data + done, piece) == -1) {
+      writeFailed = true;
       ReportError(texts::kWavWriteFailed);
       return false;
     }
@@ -417,7 +422,10 @@ bool WavMusic::CloseWriter() {
   // Buffered samples reach the disk only here; a failure is reported, not hidden, and the
   // completion is still posted so the caller's progress dialog ends.
   const bool finished = FinalizeFile();
-  if (!finished) ReportError(texts::kWavWriteFailed);
+  if (!finished) {
+    writeFailed = true;
+    ReportError(texts::kWavWriteFailed);
+  }
   FinishWrite();
   return finished;
 }
