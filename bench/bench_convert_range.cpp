@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 
 namespace {
 

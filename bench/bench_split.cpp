@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 #include "core/file_dialogs.h"
 #include "core/main_frame.h"
 #include "core/music_load_dlg.h"

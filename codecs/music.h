@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/message.h"
@@ -28,8 +27,6 @@ enum MusicType : std::int32_t {
 };
 
 constexpr int kMusicTypeCount = 6;
-// Extension of each type code, indexed by the code: "wav", "mp3", "wma", "cda", "ogg", "ape".
-extern const char kMusicExtensions[kMusicTypeCount][4];
 // Bitrates offered for a writer, kbit/s.
 constexpr int kBitrateCount = 12;
 extern const int kBitrates[kBitrateCount];
@@ -91,6 +88,23 @@ class Music {
   // Flashes the main window and shows "text - path" in the information message box.
   void ReportError(const std::string& text) const;
 
+  // The end of every CloseWriter: without finalizeOnClose it only posts the completion; with
+  // it `finish()` finalizes the file (reporting its own failures), a failure marks
+  // writeFailed, and FinishWrite writes the tags and posts the completion. So each call posts
+  // exactly one WM_MUSIC_DONE, whatever failed. Returns finish's result (true when not
+  // finalizing).
+  template <typename Finish>
+  bool CompleteClose(Finish&& finish) {
+    if (!finalizeOnClose) {
+      PostWriteDone();
+      return true;
+    }
+    const bool finished = finish();
+    if (!finished) writeFailed = true;
+    FinishWrite();
+    return finished;
+  }
+
   const std::string path;
   MusicInfo info;
   platform::WindowHandle progressWindow = nullptr;
@@ -103,13 +117,3 @@ class Music {
   // incomplete and must not replace anything. Read after WM_MUSIC_DONE.
   std::atomic<bool> writeFailed{false};
 };
-
-// Type code from the last four characters of `name` (".wav" … ".ape", any case), else -1.
-std::int32_t MusicTypeFromFileName(const std::string& name);
-// New codec for `type` bound to `path`; null for an unknown type or one not available.
-std::unique_ptr<Music> CreateMusic(std::int32_t type, const std::string& path);
-// True when this build has a codec for `type`.
-bool MusicTypeAvailable(std::int32_t type);
-// Probes info.fileName as info.type: fills format, duration and tags. On failure returns
-// false and leaves `info` untouched (the codec has reported why).
-bool ProbeMusicFile(MusicInfo& info);

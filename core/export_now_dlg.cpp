@@ -10,15 +10,13 @@
 #include <iterator>
 #include <limits>
 
-#include "platform/qt/dialog_layout.h"
+#include "codecs/music_registry.h"
 #include "platform/message_box.h"
+#include "platform/qt/dialog_layout.h"
 #include "res/core_texts.h"
 #include "res/frame_texts.h"
 
 namespace {
-
-// The format table without the CD type, which has no writer.
-constexpr const char* kFormatNames[] = {"wav", "mp3", "wma", "ogg", "ape"};
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -31,10 +29,9 @@ Control* Named(Control* control, int id) {
 }  // namespace
 
 int ExportTypeFromFormatText(const QString& text) {
-  if (text == QLatin1String("mp3")) return kMusicMp3;
-  if (text == QLatin1String("ogg")) return kMusicOgg;
-  if (text == QLatin1String("ape")) return kMusicApe;
-  if (text == QLatin1String("wma")) return kMusicWma;
+  for (const MusicFormat& format : MusicFormats()) {
+    if (format.canWrite && text == QLatin1String(format.extension)) return format.type;
+  }
   return kMusicWav;
 }
 
@@ -97,14 +94,13 @@ void CExportNowDlg::CreateControls() {
 }
 
 void CExportNowDlg::Preselect(const MusicInfo& source) {
-  int format = 0;  // also for a CD track, which cannot be written back
-  for (int i = 0; i < static_cast<int>(std::size(kFormatNames)); ++i) {
-    formatList_->addItem(QString::fromLatin1(kFormatNames[i]));
-    if (source.type >= 0 && source.type < kMusicTypeCount &&
-        qstrcmp(kFormatNames[i], kMusicExtensions[source.type]) == 0)
-      format = i;
+  int selected = 0;  // also for a CD track, which cannot be written back
+  for (const MusicFormat& format : MusicFormats()) {
+    if (!format.canWrite) continue;
+    if (format.type == source.type) selected = formatList_->count();
+    formatList_->addItem(QString::fromLatin1(format.extension));
   }
-  formatList_->setCurrentIndex(format);
+  formatList_->setCurrentIndex(selected);
 
   int bitrate = -1;
   for (int i = 0; i < kBitrateCount; ++i) {

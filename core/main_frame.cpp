@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "codecs/music_registry.h"
 #include "core/app_settings.h"
 #include "core/command_ids.h"
 #include "core/file_dialogs.h"
@@ -46,8 +47,9 @@ QLabel* AddPane(QStatusBar* bar, const char* prototype) {
 QString OpenFilter() {
   QStringList patterns;
   QStringList entries;
-  for (const char* ext : kMusicExtensions) {
-    const QString name = QString::fromLatin1(ext);
+  for (const MusicFormat& format : MusicFormats()) {
+    if (!format.canRead) continue;
+    const QString name = QString::fromLatin1(format.extension);
     patterns << QStringLiteral("*.") + name;
     entries << name + Text(texts::kFilterFileSuffix) + QStringLiteral(" (*.") + name + ')';
   }

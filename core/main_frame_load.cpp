@@ -2,6 +2,7 @@
 // handing it to the view.
 #include <QByteArray>
 
+#include "codecs/music_registry.h"
 #include "core/main_frame.h"
 #include "core/music_load_dlg.h"
 #include "platform/message_box.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "codecs/music_registry.h"
 #include "core/export_now_dlg.h"
 #include "core/file_dialogs.h"
 #include "core/main_frame.h"
@@ -78,7 +79,7 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   dialog.targetInfo.bitrate = bitrate;
   dialog.splitMode = true;
 
-  const char* format = kMusicExtensions[type];
+  const char* format = FindMusicFormat(type)->extension;
   const QString path =
       ChooseSaveFile(this, QString::asprintf(texts::kSaveFilterFormat, format, format),
                      QString::fromLatin1(format));

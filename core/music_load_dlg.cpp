@@ -9,9 +9,10 @@
 #include <chrono>
 #include <limits>
 
-#include "codecs/wav_music.h"
-#include "platform/qt/dialog_layout.h"
+#include "codecs/music_registry.h"
+#include "codecs/wav/wav_music.h"
 #include "platform/message_box.h"
+#include "platform/qt/dialog_layout.h"
 #include "res/core_texts.h"
 
 namespace {

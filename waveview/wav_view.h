@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "codecs/music.h"
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 #include "platform/file_map.h"
 #include "platform/message.h"
 #include "waveview/peak_table.h"

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "codecs/music.h"
-#include "codecs/wav_music.h"
+#include "codecs/music_registry.h"
+#include "codecs/wav/wav_music.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/riff_bytes.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"

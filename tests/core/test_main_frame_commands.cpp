@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 #include <cstdlib>
 
+#include "codecs/music_registry.h"
 #include "core/app_settings.h"
 #include "core/command_ids.h"
 #include "core/file_dialogs.h"

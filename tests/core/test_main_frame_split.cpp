@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "codecs/music_registry.h"
 #include "core/export_now_dlg.h"
 #include "core/file_dialogs.h"
 #include "core/main_frame.h"

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "codecs/music.h"
+#include "codecs/music_registry.h"
 #include "core/music_load_dlg.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"

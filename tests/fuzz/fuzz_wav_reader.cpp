@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 #include "platform/message_box.h"
 
 namespace {

@@ -6,20 +6,16 @@
 // one file can receive several ranges. An unfinished writer is finalized on destruction.
 // Reader: fmt with tag 1 before data; other chunks skipped; a data chunk larger than the
 // file yields the frames that are there.
-// Conversions run on a thread owned by this object and joined by its destructor (and before
-// the next conversion); so neither may happen on the conversion thread itself, i.e. from the
-// target's WriteSamples or CloseWriter.
+// Conversions run on the shared decode loop (ThreadedSource): a thread owned by this object
+// and joined by its destructor and before the next conversion.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
-#include <vector>
 
-#include "codecs/music.h"
+#include "codecs/threaded_source.h"
 #include "platform/riff.h"
 
-class WavMusic : public Music {
+class WavMusic : public ThreadedSource {
  public:
   explicit WavMusic(const std::string& path);
   ~WavMusic() override;
@@ -27,7 +23,6 @@ class WavMusic : public Music {
   bool GetMusicInfo() override;
   bool ReadTags() override { return true; }
   bool StartConvert(Music* target) override;
-  bool CancelConvert() override;
   bool WriteTags() override { return true; }
   bool InitWriter() override;
   bool WriteSamples(const std::uint8_t* data, std::int64_t length) override;
@@ -47,6 +42,12 @@ class WavMusic : public Music {
 
   static constexpr std::int32_t kBufferSize = 32768;
 
+ protected:
+  bool OpenDecode() override;
+  std::int64_t ReadChunk(std::uint8_t* buffer, std::int64_t capacity) override;
+  bool Deliver(Music* target, const std::uint8_t* data, std::int64_t length) override;
+  void CloseDecode() override { Close(); }
+
  private:
   bool OpenForReading();
   bool Descend(platform::MMCKINFO* chunk, const platform::MMCKINFO* parent, const char* name,
@@ -55,9 +56,8 @@ class WavMusic : public Music {
   bool DescendToData();
   // Reads up to 18 bytes of the fmt chunk into `raw` (zero-filled beyond the chunk).
   bool ReadFormat(std::uint8_t* raw);
-  // Worker side: seeks to startFrame, computes the byte total and the fade lengths.
-  std::int64_t PrepareRange();
-  void ConvertLoop();
+  // Seeks to startFrame, computes the byte total and the fade lengths.
+  void PrepareRange();
   void ApplyFades(std::uint8_t* data, std::int64_t length, std::int64_t chunkStart,
                   std::int64_t total) const;
   bool CreateChunk(platform::MMCKINFO* chunk, std::uint32_t flags, const char* offsetText,
@@ -65,14 +65,10 @@ class WavMusic : public Music {
   bool WriteHeader();
   // Ascends out of data and RIFF (writing both sizes) and closes; false if anything failed.
   bool FinalizeFile();
-  void JoinWorker();
 
   platform::HMMIO file_ = nullptr;
   platform::MMCKINFO riffChunk_;
   platform::MMCKINFO dataChunk_;
-  Music* target_ = nullptr;
-  std::vector<std::uint8_t> buffer_;
-  std::atomic<bool> cancelled_{false};
   std::int32_t fadeInSeconds_ = -1;
   std::int32_t fadeOutSeconds_ = -1;
   std::int64_t fadeInBytes_ = 0;
@@ -80,7 +76,8 @@ class WavMusic : public Music {
   std::int32_t blockAlign_ = 0;
   std::int64_t startFrame_ = 0;
   std::int64_t frameCount_ = 0;
-  std::int64_t dataEnd_ = 0;  // file offset just past the readable sample data
-  bool writing_ = false;      // file_ was opened by InitWriter
-  std::thread worker_;
+  std::int64_t rangeBytes_ = 0;      // bytes the range copies in all
+  std::int64_t remainingBytes_ = 0;  // bytes still to copy
+  std::int64_t dataEnd_ = 0;         // file offset just past the readable sample data
+  bool writing_ = false;             // file_ was opened by InitWriter
 };

@@ -1,4 +1,4 @@
-#include "codecs/wav_music.h"
+#include "codecs/wav/wav_music.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,10 +87,10 @@ void ScaleFrame(std::uint8_t* frame, std::int32_t blockAlign, int bits, long dou
 
 }  // namespace
 
-WavMusic::WavMusic(const std::string& path) : Music(path), buffer_(kBufferSize) {}
+WavMusic::WavMusic(const std::string& path) : ThreadedSource(path, kBufferSize) {}
 
 WavMusic::~WavMusic() {
-  JoinWorker();
+  JoinDecode();
   if (file_ == nullptr) return;
   // A writer left open (a cancelled two-range export, or a caller that never closed) still
   // becomes a valid file; nothing is posted from here.
@@ -99,15 +99,6 @@ WavMusic::~WavMusic() {
   } else {
     Close();
   }
-}
-
-void WavMusic::JoinWorker() {
-  if (!worker_.joinable()) return;
-  if (worker_.get_id() == std::this_thread::get_id()) {
-    worker_.detach();
-    return;
-  }
-  worker_.join();
 }
 
 bool WavMusic::OpenForReading() {
@@ -206,40 +197,27 @@ bool WavMusic::StartConvert(Music* target) {
 
 bool WavMusic::ConvertRange(Music* target, std::int64_t startFrame, std::int64_t frameCount,
                             std::int32_t fadeInSeconds, std::int32_t fadeOutSeconds) {
-  JoinWorker();
-  if (target == nullptr) return false;
+  JoinDecode();
   startFrame_ = startFrame;
   frameCount_ = frameCount;
   fadeInSeconds_ = fadeInSeconds;
   fadeOutSeconds_ = fadeOutSeconds;
-  if (!OpenForReading()) return false;
-  if (!DescendToData()) {
-    Close();
-    return false;
-  }
-  target_ = target;
-  cancelled_ = false;
-  try {
-    worker_ = std::thread(&WavMusic::ConvertLoop, this);
-  } catch (const std::system_error&) {
-    Close();
-    target_ = nullptr;
-    return false;
-  }
+  return ThreadedSource::StartConvert(target);
+}
+
+bool WavMusic::OpenDecode() {
+  if (!OpenAtData()) return false;
+  PrepareRange();
   return true;
 }
 
-bool WavMusic::CancelConvert() {
-  cancelled_ = true;
-  return true;
-}
-
-std::int64_t WavMusic::PrepareRange() {
+void WavMusic::PrepareRange() {
   const int bits = info.bitsPerSample;
   const std::int64_t channels = info.channels;
   blockAlign_ = bits > 0 && channels > 0 ? static_cast<std::int32_t>(channels * bits / 8) : 0;
   fadeInBytes_ = fadeOutBytes_ = 0;
-  if (blockAlign_ <= 0 || frameCount_ <= 0) return 0;
+  rangeBytes_ = remainingBytes_ = 0;
+  if (blockAlign_ <= 0 || frameCount_ <= 0) return;
   std::int64_t startByte = 0;
   if (startFrame_ > 0 && __builtin_mul_overflow(startFrame_, std::int64_t{blockAlign_}, &startByte))
     startByte = std::numeric_limits<std::int64_t>::max() - dataChunk_.dwDataOffset;
@@ -247,37 +225,27 @@ std::int64_t WavMusic::PrepareRange() {
   platform::mmioSeek(file_, from, SEEK_SET);
   // Never more than the sample data holds, so a hostile frame count cannot overflow below.
   const std::int64_t available = std::max<std::int64_t>(0, dataEnd_ - from) / blockAlign_;
-  const std::int64_t total = std::min(frameCount_, available) * blockAlign_;
+  rangeBytes_ = remainingBytes_ = std::min(frameCount_, available) * blockAlign_;
   const std::int64_t bytesPerSecond = std::int64_t{std::max(info.sampleRate, 0)} * blockAlign_;
   fadeInBytes_ = fadeInSeconds_ > 0 ? bytesPerSecond * fadeInSeconds_ : 0;
   fadeOutBytes_ = fadeOutSeconds_ > 0 ? bytesPerSecond * fadeOutSeconds_ : 0;
-  return total;
 }
 
-void WavMusic::ConvertLoop() {
-  const std::int64_t total = PrepareRange();
+std::int64_t WavMusic::ReadChunk(std::uint8_t* buffer, std::int64_t capacity) {
+  if (remainingBytes_ <= 0) return 0;
   // Whole frames per chunk, so that fades and repacking always see complete frames.
-  const std::int64_t chunkLimit =
-      blockAlign_ > 0 ? kBufferSize - kBufferSize % blockAlign_ : kBufferSize;
-  std::int64_t remaining = total;
-  while (remaining > 0 && !cancelled_) {
-    const std::int64_t chunk = std::min(remaining, chunkLimit);
-    const std::int32_t got =
-        platform::mmioRead(file_, buffer_.data(), static_cast<std::int32_t>(chunk));
-    const std::int64_t usable = got > 0 ? got - got % blockAlign_ : 0;
-    if (usable < 1) break;
-    remaining -= chunk;
-    const std::int64_t chunkStart = total - remaining - chunk;
-    ApplyFades(buffer_.data(), usable, chunkStart, total);
-    if (!RepackSamples(buffer_.data(), usable, target_, info.bitsPerSample,
-                       target_->info.bitsPerSample)) {
-      target_->writeFailed = true;
-      break;
-    }
-    if (cancelled_) break;
-  }
-  Close();
-  target_->CloseWriter();
+  const std::int64_t chunk = std::min(remainingBytes_, capacity - capacity % blockAlign_);
+  const std::int32_t got = platform::mmioRead(file_, buffer, static_cast<std::int32_t>(chunk));
+  const std::int64_t usable = got > 0 ? got - got % blockAlign_ : 0;
+  if (usable < 1) return 0;
+  const std::int64_t chunkStart = rangeBytes_ - remainingBytes_;
+  remainingBytes_ -= chunk;
+  ApplyFades(buffer, usable, chunkStart, rangeBytes_);
+  return usable;
+}
+
+bool WavMusic::Deliver(Music* target, const std::uint8_t* data, std::int64_t length) {
+  return RepackSamples(data, length, target, info.bitsPerSample, target->info.bitsPerSample);
 }
 
 void WavMusic::ApplyFades(std::uint8_t* data, std::int64_t length, std::int64_t chunkStart,
@@ -412,22 +380,18 @@ bool WavMusic::FinalizeFile() {
 
 bool WavMusic::CloseWriter() {
   if (file_ == nullptr || !writing_) {
+    // Nothing to finish, but whoever waits for this writer still gets its completion.
+    writeFailed = true;
     ReportError(texts::kWavInitBeforeClose);
+    PostWriteDone();
     return false;
   }
-  if (!finalizeOnClose) {
-    PostWriteDone();
-    return true;
-  }
-  // Buffered samples reach the disk only here; a failure is reported, not hidden, and the
-  // completion is still posted so the caller's progress dialog ends.
-  const bool finished = FinalizeFile();
-  if (!finished) {
-    writeFailed = true;
+  return CompleteClose([this] {
+    // Buffered samples reach the disk only here: a failure is reported, not hidden.
+    if (FinalizeFile()) return true;
     ReportError(texts::kWavWriteFailed);
-  }
-  FinishWrite();
-  return finished;
+    return false;
+  });
 }
 
 bool WavMusic::OpenAtData() {
