@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/wav/wav_music.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
@@ -136,31 +137,6 @@ TEST(WavWriter, HeaderIsByteExactAndToolsAgree) {
   EXPECT_EQ(0, std::memcmp(raw.data(), samples.data(), samples.size()));
 }
 
-namespace {
-
-// Limits the size of files this process may write (writes beyond fail with EFBIG instead of
-// raising SIGXFSZ) for the lifetime of the object.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_;
-  void (*previousHandler_)(int);
-};
-
-}  // namespace
-
 TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
   TempDir dir;
   RecordingMessageBox boxes;
@@ -169,7 +145,7 @@ TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
   const std::string early = dir.File("early.wav");
   const std::string late = dir.File("late.wav");
   {
-    FileSizeLimit limit(80000);
+    testing_support::FileSizeLimit limit(80000);
     // Refused while feeding: the buffer reaches the disk after 64 KiB, then again after 128.
     WavMusic writer(early);
     Describe(writer, 44100, 2, 16, 1000);
