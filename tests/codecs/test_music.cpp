@@ -1,10 +1,13 @@
 // The Music base: format table, probe, progress protocol, sample repacking and error reports.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "codecs/close_once.h"
 #include "codecs/music.h"
 #include "codecs/music_registry.h"
 #include "codecs/wav/wav_music.h"
@@ -205,5 +208,25 @@ TEST(MusicRepack, WidensNarrowsAndPassesThrough) {
   EXPECT_FALSE(Music::RepackSamples(input.get(), 3, nullptr, 8, 16));
   std::unique_ptr<WavMusic> writer = OpenWriter(dir.File("bad.wav"), 0, nullptr, 0);
   EXPECT_FALSE(Music::RepackSamples(input.get(), 3, writer.get(), 8, 0));
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST(CloseOnce, RacingEndsCloseTheTargetExactlyOnce) {
+  TempDir dir;
+  RecordingMessageBox boxes;
+  for (int round = 0; round < 200; ++round) {
+    QueueTarget window;
+    std::unique_ptr<WavMusic> writer = OpenWriter(dir.File("race.wav"), 0, &window);
+    CloseOnce guard;
+    guard.Arm(writer.get());
+    std::atomic<int> closed{0};
+    std::thread engine([&] { closed += guard.Close(); });
+    closed += guard.Close();
+    engine.join();
+    EXPECT_FALSE(guard.Close());
+    ASSERT_EQ(closed, 1);
+    ASSERT_EQ(window.All().size(), 1u);
+    EXPECT_EQ(window.All()[0].msg, WM_MUSIC_DONE);
+  }
   EXPECT_TRUE(boxes.Texts().empty());
 }
