@@ -1,6 +1,7 @@
 #include "codecs/dialogs/config_controls.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -42,6 +43,18 @@ QComboBox* AddList(QDialog* dialog, const DialogLayout& layout, int id, const ch
   list->addItems(items);
   list->setCurrentIndex(-1);
   return list;
+}
+
+QGroupBox* AddGroup(QDialog* dialog, const DialogLayout& layout, const char* title,
+                    const QRect& rect) {
+  auto* group = new QGroupBox(Text(title), dialog);
+  group->setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
+                     "QGroupBox::title { subcontrol-origin: margin; left: %2px; padding: 0 2px; }")
+          .arg(layout.charHeight() / 2)
+          .arg(layout.X(4)));
+  layout.Place(group, rect.x(), rect.y(), rect.width(), rect.height());
+  return group;
 }
 
 void SelectIndex(QComboBox* list, int index) {

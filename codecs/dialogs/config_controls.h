@@ -10,6 +10,7 @@
 
 class DialogLayout;
 class QComboBox;
+class QGroupBox;
 class QPushButton;
 
 namespace config_controls {
@@ -39,6 +40,10 @@ QStringList Texts(const char* const (&utf8)[N]) {
 // A static label and a drop-down list `id` holding `items`, with nothing selected.
 QComboBox* AddList(QDialog* dialog, const DialogLayout& layout, int id, const char* label,
                    const QRect& labelRect, const QRect& listRect, const QStringList& items);
+// A group box at the rectangle (in units) whose title interrupts its top line, with the line at
+// half the title's height, as in a dialog template. Create it before the controls it frames.
+QGroupBox* AddGroup(QDialog* dialog, const DialogLayout& layout, const char* title,
+                    const QRect& rect);
 // Selects `index` when it names an entry; otherwise leaves the list without a selection.
 void SelectIndex(QComboBox* list, int index);
 

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -67,7 +66,7 @@ CMP3EncConfigDlg::CMP3EncConfigDlg(EncoderSettings& settings, QWidget* parent)
 
 void CMP3EncConfigDlg::CreateControls() {
   const DialogLayout layout(this, 290, 160);
-  layout.Place(new QGroupBox(Text(texts::kMp3MethodGroup), this), 7, 96, 131, 56);
+  AddGroup(this, layout, texts::kMp3MethodGroup, {7, 96, 131, 56});
   resampleList_ = AddList(this, layout, 1063, texts::kMp3ResampleLabel, {7, 10, 48, 8},
                           {58, 8, 80, 14}, ResampleEntries());
   stereoList_ = AddList(this, layout, 1064, texts::kMp3StereoLabel, {7, 28, 48, 8},
@@ -96,7 +95,7 @@ void CMP3EncConfigDlg::CreateControls() {
 }
 
 void CMP3EncConfigDlg::CreateVbrControls(const DialogLayout& layout) {
-  layout.Place(new QGroupBox(Text(texts::kMp3VbrGroup), this), 148, 4, 135, 96);
+  AddGroup(this, layout, texts::kMp3VbrGroup, {148, 4, 135, 90});
   vbrMethodList_ = AddList(this, layout, 1066, texts::kMp3VbrMethodLabel, {156, 20, 60, 8},
                            {220, 18, 56, 14}, Texts(texts::kMp3VbrMethods));
   vbrQualityList_ = AddList(this, layout, 1067, texts::kMp3VbrQualityLabel, {156, 38, 60, 8},

@@ -36,13 +36,13 @@ bool ReadLimit(const QCheckBox* box, const QLineEdit* edit, std::int32_t* value)
 COggEncConfigDlg::COggEncConfigDlg(EncoderSettings& settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
   InitDialog(this, texts::kOggConfigCaption);
-  const DialogLayout layout(this, 236, 126);
+  const DialogLayout layout(this, 236, 110);
   auto* explanation = Named(new QPlainTextEdit(Text(texts::kOggExplanation), this), 1072);
   explanation->setReadOnly(true);
-  layout.Place(explanation, 7, 7, 222, 72);
-  max_ = AddLimit(layout, 1054, 1070, texts::kOggSetMax, 88);
-  min_ = AddLimit(layout, 1069, 1071, texts::kOggSetMin, 106);
-  connect(AddOkCancel(this, layout, {179, 86}, {179, 104}), &QPushButton::clicked, this,
+  layout.Place(explanation, 7, 7, 222, 56);
+  max_ = AddLimit(layout, 1054, 1070, texts::kOggSetMax, 72);
+  min_ = AddLimit(layout, 1069, 1071, texts::kOggSetMin, 90);
+  connect(AddOkCancel(this, layout, {179, 70}, {179, 88}), &QPushButton::clicked, this,
           &COggEncConfigDlg::OnOk);
   ShowLimit(max_.box, max_.edit, settings_.ogg.maxBitrate);
   ShowLimit(min_.box, min_.edit, settings_.ogg.minBitrate);
