@@ -2,16 +2,12 @@
 // limits' checks and enabling, and that Cancel stores nothing.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
-#include <functional>
 #include <map>
-#include <memory>
 
 #include "codecs/dialogs/ape_enc_config_dlg.h"
 #include "codecs/dialogs/mp3_enc_config_dlg.h"
@@ -22,19 +18,24 @@ using testing_support::RecordingMessageBox;
 
 namespace {
 
-// Control id → its state as text: a list's current entry ("" for none), an edit's text ("-"
-// in front when disabled), "1"/"0" for a check box or radio button.
+// Control id → state: a list's current entry ("" for none), an edit's text ("-" in front when
+// disabled), "1"/"0" for a check box or radio button. Written "1063=编码决定;1068=-".
 using States = std::map<int, QString>;
+
+States S(const char* spec) {
+  States states;
+  for (const QString& item : QString::fromUtf8(spec).split(';', Qt::SkipEmptyParts))
+    states[item.section('=', 0, 0).toInt()] = item.section('=', 1);
+  return states;
+}
 
 QString State(const QDialog& dialog, int id) {
   QWidget* w = dialog.findChild<QWidget*>(QString::number(id));
-  if (w == nullptr) return QStringLiteral("missing");
   if (auto* list = qobject_cast<QComboBox*>(w)) return list->currentText();
   if (auto* edit = qobject_cast<QLineEdit*>(w))
-    return (edit->isEnabled() ? QString() : QStringLiteral("-")) + edit->text();
-  if (auto* button = qobject_cast<QAbstractButton*>(w))
-    return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-  return QStringLiteral("?");
+    return (edit->isEnabled() ? "" : "-") + edit->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->isChecked() ? "1" : "0";
+  return QStringLiteral("missing");
 }
 
 States StatesOf(const QDialog& dialog, const States& wanted) {
@@ -47,7 +48,6 @@ States StatesOf(const QDialog& dialog, const States& wanted) {
 void Choose(QDialog& dialog, const States& choices) {
   for (const auto& [id, value] : choices) {
     QWidget* w = dialog.findChild<QWidget*>(QString::number(id));
-    ASSERT_NE(w, nullptr) << id;
     if (auto* list = qobject_cast<QComboBox*>(w)) {
       ASSERT_GE(list->findText(value), 0) << id << " " << value.toStdString();
       list->setCurrentIndex(list->findText(value));
@@ -60,140 +60,85 @@ void Choose(QDialog& dialog, const States& choices) {
 }
 
 void Press(QDialog& dialog, int buttonId) {
-  auto* button = dialog.findChild<QPushButton*>(QString::number(buttonId));
-  ASSERT_NE(button, nullptr);
-  QTest::mouseClick(button, Qt::LeftButton);
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QString::number(buttonId)), Qt::LeftButton);
 }
 
-using DialogFactory = std::function<std::unique_ptr<QDialog>(EncoderSettings&)>;
-
+// Opens a `Dialog` on a default record, makes `choices`, cancels (or presses Escape).
 template <typename Dialog>
-DialogFactory Factory() {
-  return [](EncoderSettings& s) {
-    auto dialog = std::make_unique<Dialog>(s);
-    dialog->show();
-    return std::unique_ptr<QDialog>(std::move(dialog));
-  };
+void ExpectCancelStoresNothing(const char* choices) {
+  for (const bool escape : {false, true}) {
+    EncoderSettings settings;
+    Dialog dialog(settings);
+    dialog.show();
+    Choose(dialog, S(choices));
+    if (escape) QTest::keyClick(&dialog, Qt::Key_Escape);
+    if (!escape) Press(dialog, 2);
+    EXPECT_EQ(settings, EncoderSettings{}) << choices;
+    EXPECT_FALSE(dialog.isVisible());
+  }
 }
 
-Mp3EncoderSettings Mp3(std::function<void(Mp3EncoderSettings&)> change) {
-  Mp3EncoderSettings s;
-  change(s);
-  return s;
-}
-
-const States kDefaultMp3Shown = {
-    {1063, "不重采样"}, {1064, "混合立体声"}, {1065, "标准"}, {1066, "默认"}, {1067, "5"},
-    {1068, "320"},      {1059, "1"},          {1060, "0"},    {1061, "0"},    {1062, "1"},
-    {1054, "0"},        {1056, "0"},          {1057, "0"},    {1058, "0"}};
-
-States WithDefaultMp3(const States& changed) {
-  States states = kDefaultMp3Shown;
-  for (const auto& [id, value] : changed) states[id] = value;
-  return states;
-}
+constexpr const char kDefaultMp3[] =
+    "1063=不重采样;1064=混合立体声;1065=标准;1066=默认;1067=5;1068=320;1059=1;1060=0;1061=0;"
+    "1062=1;1054=0;1056=0;1057=0;1058=0";
 
 }  // namespace
 
 TEST(Mp3EncConfigDlg, OpensShowingTheRecord) {
-  struct Case {
-    const char* name;
+  const struct {
     Mp3EncoderSettings record;
-    States shown;
+    const char* shown;
+  } cases[] = {
+      {{}, kDefaultMp3},
+      {{0, 0, 5, 1, 1, 1, 1, 2, 128, 1, 0, 0},
+       "1063=编码决定;1064=立体声;1065=很高;1066=可靠;1067=0(最高);1068=128;1059=0;1060=0;"
+       "1061=1;1062=0;1054=1;1056=1;1057=1;1058=1"},
+      {{12345, 3, -1, 0, 0, 0, 0, 3, -7, 3, 1, 10},  // out of range: nothing selected
+       "1063=不重采样;1064=;1065=;1066=;1067=;1068=-7;1059=0;1060=0;1061=0"},
   };
-  const Case cases[] = {
-      {"defaults", {}, kDefaultMp3Shown},
-      {"every field changed",
-       {0, 0, 5, 1, 1, 1, 1, 2, 128, 1, 0, 0},
-       WithDefaultMp3({{1063, "编码决定"},
-                       {1064, "立体声"},
-                       {1065, "很高"},
-                       {1066, "可靠"},
-                       {1067, "0(最高)"},
-                       {1068, "128"},
-                       {1059, "0"},
-                       {1061, "1"},
-                       {1062, "0"},
-                       {1054, "1"},
-                       {1056, "1"},
-                       {1057, "1"},
-                       {1058, "1"}})},
-      {"a listed rate and the lowest quality",
-       Mp3([](auto& s) { s.resampleRate = 44100, s.vbrQuality = 9, s.encodingMode = 1; }),
-       WithDefaultMp3({{1063, "44100"}, {1067, "9(最低)"}, {1059, "0"}, {1060, "1"}})},
-      {"values out of range select nothing",
-       {12345, 3, -1, 0, 0, 0, 0, 3, -7, 3, 1, 10},
-       WithDefaultMp3({{1063, "不重采样"},
-                       {1064, ""},
-                       {1065, ""},
-                       {1066, ""},
-                       {1067, ""},
-                       {1068, "-7"},
-                       {1059, "0"}})},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EncoderSettings settings;
     settings.mp3 = c.record;
     CMP3EncConfigDlg dialog(settings);
-    EXPECT_EQ(StatesOf(dialog, c.shown), c.shown) << c.name;
+    EXPECT_EQ(StatesOf(dialog, S(c.shown)), S(c.shown)) << c.shown;
   }
 }
 
-TEST(Mp3EncConfigDlg, OkStoresTheChoices) {
-  struct Case {
-    const char* name;
+TEST(Mp3EncConfigDlg, OkStoresTheChoicesAndReopeningSelectsThemAgain) {
+  const struct {
     Mp3EncoderSettings before;
-    States choices;
+    const char* choices;
     Mp3EncoderSettings stored;
-  };
-  const Case cases[] = {
-      {"encoder decides", {}, {{1063, "编码决定"}}, Mp3([](auto& s) { s.resampleRate = 0; })},
-      {"no resampling", Mp3([](auto& s) { s.resampleRate = 8000; }), {{1063, "不重采样"}}, {}},
-      {"every control",
-       {},
-       {{1063, "48000"},
-        {1064, "双声道"},
-        {1065, "R3Mix"},
-        {1066, "更快"},
-        {1067, "9(最低)"},
-        {1068, "256kbps"},
-        {1060, "1"},
-        {1062, "0"},
-        {1054, "1"},
-        {1056, "1"},
-        {1057, "1"},
-        {1058, "1"}},
+  } cases[] = {
+      {{}, "1063=编码决定", {0, 1, 0, 0, 0, 0, 0, 0, 320, 0, 1, 5}},
+      {{8000}, "1063=不重采样;1061=1", {-1, 1, 0, 0, 0, 0, 0, 2, 320, 0, 1, 5}},
+      {{},
+       "1063=48000;1064=双声道;1065=R3Mix;1066=更快;1067=9(最低);1068=256kbps;1060=1;1062=0;"
+       "1054=1;1056=1;1057=1;1058=1",
        {48000, 2, 4, 1, 1, 1, 1, 1, 256, 2, 0, 9}},
-      {"ABR and bits off",
-       {0, 0, 0, 1, 1, 1, 1, 0, 320, 0, 1, 5},
-       {{1061, "1"}, {1054, "0"}, {1056, "0"}, {1057, "0"}, {1058, "0"}},
-       {0, 0, 0, 0, 0, 0, 0, 2, 320, 0, 1, 5}},
-      {"maximum not a number", {}, {{1068, "abc"}}, Mp3([](auto& s) { s.maxVbrBitrate = 0; })},
-      {"maximum with blanks and sign", {}, {{1068, " -5"}}, Mp3([](auto& s) {
-         s.maxVbrBitrate = -5;
-       })},
-      {"maximum too large", {}, {{1068, "99999999999"}}, Mp3([](auto& s) {
-         s.maxVbrBitrate = 2147483647;
-       })},
-      {"nothing selected keeps the fields",
-       {44100, 7, 6, 0, 0, 0, 0, 5, 320, -1, 1, 12},
-       {},
+      {{0, 0, 0, 1, 1, 1, 1},
+       "1054=0;1056=0;1057=0;1058=0",
+       {0, 0, 0, 0, 0, 0, 0, 0, 320, 0, 1, 5}},
+      {{}, "1068=abc", {-1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 5}},
+      {{}, "1068= -99999999999", {-1, 1, 0, 0, 0, 0, 0, 0, -2147483647 - 1, 0, 1, 5}},
+      // Lists left without a selection and no checked method keep their fields.
+      {{44100, 7, 6, 0, 0, 0, 0, 5, 320, -1, 1, 12},
+       "",
        {44100, 7, 6, 0, 0, 0, 0, 5, 320, -1, 1, 12}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EncoderSettings settings;
     settings.mp3 = c.before;
     CMP3EncConfigDlg dialog(settings);
     dialog.show();
-    Choose(dialog, c.choices);
+    Choose(dialog, S(c.choices));
     Press(dialog, 1);
-    EXPECT_EQ(settings.mp3, c.stored) << c.name;
-    EXPECT_EQ(dialog.result(), QDialog::Accepted) << c.name;
-    // Every chosen list entry is selected again when the dialog reopens.
+    EXPECT_EQ(settings.mp3, c.stored) << c.choices;
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
     CMP3EncConfigDlg reopened(settings);
-    for (const auto& [id, value] : c.choices) {
-      if (reopened.findChild<QComboBox*>(QString::number(id)) != nullptr) {
-        EXPECT_EQ(State(reopened, id), value) << c.name;
+    for (const auto& [id, value] : S(c.choices)) {
+      if (qobject_cast<QComboBox*>(reopened.findChild<QWidget*>(QString::number(id)))) {
+        EXPECT_EQ(State(reopened, id), value) << c.choices;
       }
     }
   }
@@ -203,116 +148,69 @@ TEST(OggEncConfigDlg, LimitsOpenCheckedOnlyWhenPositiveAndBoxesEnableTheirEdits)
   EncoderSettings settings;
   settings.ogg = {192, 0};
   COggEncConfigDlg dialog(settings);
-  dialog.show();
-  const States opened = {{1054, "1"}, {1070, "192"}, {1069, "0"}, {1071, "-"}};
-  EXPECT_EQ(StatesOf(dialog, opened), opened);
-  auto* explanation = dialog.findChild<QPlainTextEdit*>("1072");
-  ASSERT_NE(explanation, nullptr);
-  EXPECT_TRUE(explanation->isReadOnly());
-  EXPECT_TRUE(explanation->toPlainText().startsWith("尽管 Ogg 编码原本为 VBR"));
-
-  Choose(dialog, {{1054, "0"}, {1069, "1"}});
-  const States toggled = {{1054, "0"}, {1070, "-192"}, {1069, "1"}, {1071, ""}};
-  EXPECT_EQ(StatesOf(dialog, toggled), toggled);
-
-  settings.ogg = {-1, -1};
-  COggEncConfigDlg unset(settings);
-  const States none = {{1054, "0"}, {1070, "-"}, {1069, "0"}, {1071, "-"}};
-  EXPECT_EQ(StatesOf(unset, none), none);
+  EXPECT_EQ(StatesOf(dialog, S("1054=1;1070=192;1069=0;1071=-")),
+            S("1054=1;1070=192;1069=0;1071=-"));
+  Choose(dialog, S("1054=0;1069=1"));
+  EXPECT_EQ(StatesOf(dialog, S("1070=-192;1071=")), S("1070=-192;1071="));
 }
 
 TEST(OggEncConfigDlg, OkRefusesALimitThatIsNotPositive) {
-  struct Case {
-    const char* name;
-    States choices;
+  const char* const kMax = "最大比特率必须为正数。";
+  const char* const kMin = "最小比特率必须为正数。";
+  const OggEncoderSettings before = {100, 50};
+  const struct {
+    const char* choices;
     const char* message;  // nullptr: accepted
     OggEncoderSettings stored;
+  } cases[] = {
+      {"1070=0", kMax, before},
+      {"1070=", kMax, before},
+      {"1070=x;1071=0", kMax, before},
+      {"1070=256;1071=-3", kMin, before},  // the maximum is not stored either
+      {"1054=0;1069=0", nullptr, {-1, -1}},
+      {"1070=32;1071=  256", nullptr, {32, 256}},  // no comparison between the two
   };
-  const OggEncoderSettings before = {100, 50};
-  const Case cases[] = {
-      {"maximum 0", {{1054, "1"}, {1070, "0"}}, "最大比特率必须为正数。", before},
-      {"maximum empty", {{1054, "1"}, {1070, ""}}, "最大比特率必须为正数。", before},
-      {"maximum not a number", {{1054, "1"}, {1070, "x"}}, "最大比特率必须为正数。", before},
-      {"both refused: the maximum is reported",
-       {{1070, "-1"}, {1071, "0"}},
-       "最大比特率必须为正数。",
-       before},
-      {"minimum refused keeps the maximum too",
-       {{1070, "256"}, {1069, "1"}, {1071, "-3"}},
-       "最小比特率必须为正数。",
-       before},
-      {"unchecked limits store -1", {{1054, "0"}, {1069, "0"}}, nullptr, {-1, -1}},
-      {"both set", {{1070, "320"}, {1071, "  64"}}, nullptr, {320, 64}},
-      {"no comparison between them", {{1070, "32"}, {1071, "256"}}, nullptr, {32, 256}},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     RecordingMessageBox boxes;
     EncoderSettings settings;
     settings.ogg = before;
     COggEncConfigDlg dialog(settings);
     dialog.show();
-    Choose(dialog, c.choices);
+    Choose(dialog, S(c.choices));
     Press(dialog, 1);
-    EXPECT_EQ(settings.ogg, c.stored) << c.name;
-    EXPECT_EQ(dialog.isVisible(), c.message != nullptr) << c.name;
+    EXPECT_EQ(settings.ogg, c.stored) << c.choices;
+    EXPECT_EQ(dialog.isVisible(), c.message != nullptr) << c.choices;
     EXPECT_EQ(boxes.Texts(),
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
-        << c.name;
-    if (c.message) {
-      EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::kInformation);
-    }
+        << c.choices;
   }
 }
 
 TEST(ApeEncConfigDlg, SelectsTheLevelAndOkStoresIt) {
-  struct Case {
+  const struct {
     std::int32_t before;
-    QString shown;
-    QString choice;  // "" chooses nothing
+    const char* shown;
+    const char* choices;
     std::int32_t stored;
+  } cases[] = {
+      {2000, "标准", "1073=极高", 5000}, {3000, "高", "1073=快", 1000},
+      {4000, "特高", "", 4000},          {2500, "", "", 2500},
+      {0, "", "1073=标准", 2000},        {-1000, "", "", -1000},
   };
-  const Case cases[] = {
-      {2000, "标准", "极高", 5000}, {3000, "高", "快", 1000}, {4000, "特高", "", 4000},
-      {2500, "", "", 2500},         {0, "", "标准", 2000},    {-1000, "", "", -1000},
-      {6000, "", "特高", 4000},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EncoderSettings settings;
     settings.compressionLevel = c.before;
     CApeEncConfigDlg dialog(settings);
     dialog.show();
     EXPECT_EQ(State(dialog, 1073), c.shown) << c.before;
-    if (!c.choice.isEmpty()) Choose(dialog, {{1073, c.choice}});
+    Choose(dialog, S(c.choices));
     Press(dialog, 1);
     EXPECT_EQ(settings.compressionLevel, c.stored) << c.before;
   }
 }
 
 TEST(EncoderConfigDlgs, CancelAndEscapeStoreNothing) {
-  struct Case {
-    const char* name;
-    DialogFactory open;
-    States choices;
-  };
-  const Case cases[] = {
-      {"mp3",
-       Factory<CMP3EncConfigDlg>(),
-       {{1063, "编码决定"}, {1064, "立体声"}, {1068, "64"}, {1061, "1"}, {1054, "1"}}},
-      {"ogg", Factory<COggEncConfigDlg>(), {{1054, "1"}, {1070, "128"}}},
-      {"ape", Factory<CApeEncConfigDlg>(), {{1073, "极高"}}},
-  };
-  for (const Case& c : cases) {
-    for (const bool escape : {false, true}) {
-      EncoderSettings settings;
-      const std::unique_ptr<QDialog> dialog = c.open(settings);
-      Choose(*dialog, c.choices);
-      if (escape)
-        QTest::keyClick(dialog.get(), Qt::Key_Escape);
-      else
-        Press(*dialog, 2);
-      EXPECT_EQ(settings, EncoderSettings{}) << c.name << (escape ? " escape" : " cancel");
-      EXPECT_EQ(dialog->result(), QDialog::Rejected) << c.name;
-      EXPECT_FALSE(dialog->isVisible()) << c.name;
-    }
-  }
+  ExpectCancelStoresNothing<CMP3EncConfigDlg>("1063=编码决定;1064=立体声;1068=64;1061=1;1054=1");
+  ExpectCancelStoresNothing<COggEncConfigDlg>("1054=1;1070=128");
+  ExpectCancelStoresNothing<CApeEncConfigDlg>("1073=极高");
 }
