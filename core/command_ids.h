@@ -22,6 +22,9 @@ constexpr int kBestFit = 32789;
 constexpr int kEditSegStart = 32808;
 constexpr int kEditSegEnd = 32809;
 constexpr int kEditCursor = 32810;
+constexpr int kConfigMp3 = 32811;
+constexpr int kConfigOgg = 32812;
+constexpr int kConfigApe = 32813;
 constexpr int kExit = 57665;
 constexpr int kAbout = 57664;
 

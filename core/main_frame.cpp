@@ -14,6 +14,10 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "codecs/dialogs/ape_enc_config_dlg.h"
+#include "codecs/dialogs/mp3_enc_config_dlg.h"
+#include "codecs/dialogs/ogg_enc_config_dlg.h"
+#include "codecs/encoder_settings.h"
 #include "codecs/music_registry.h"
 #include "core/app_settings.h"
 #include "core/command_ids.h"
@@ -58,6 +62,13 @@ QString OpenFilter() {
   return entries.join(QStringLiteral(";;"));
 }
 
+// Edits the process-wide encoder settings in a modal `Dialog`.
+template <typename Dialog>
+void RunSettingsDialog(QWidget* parent) {
+  Dialog dialog(GlobalEncoderSettings(), parent);
+  dialog.exec();
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -75,6 +86,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   const SettingsPaths paths = ComputeSettingsPaths();
   settingsPath_ = paths.settings;
   encoderSettingsPath_ = paths.encoderSettings;
+  LoadEncoderSettings(encoderSettingsPath_, GlobalEncoderSettings());
   RestoreWindowPlacement(*this, settingsPath_);
 }
 
@@ -117,6 +129,9 @@ void CMainFrame::CreateMenus() {
   addMenu(texts::kMenuView, {{cmd::kZoomIn, texts::kCmdZoomIn},
                              {cmd::kZoomOut, texts::kCmdZoomOut},
                              {cmd::kBestFit, texts::kCmdBestFit}});
+  addMenu(texts::kMenuConfigure, {{cmd::kConfigMp3, texts::kCmdConfigMp3},
+                                  {cmd::kConfigOgg, texts::kCmdConfigOgg},
+                                  {cmd::kConfigApe, texts::kCmdConfigApe}});
   // The accelerator table: function keys without modifiers.
   auto* open = new QShortcut(QKeySequence(Qt::Key_F2), this);
   connect(open, &QShortcut::activated, this, [this] { OnCommand(cmd::kOpen); });
@@ -169,6 +184,9 @@ void CMainFrame::OnCommand(int rawId) {
     case cmd::kZoomIn: v.SetZoom(v.zoom * (4.0 / 3.0)); break;
     case cmd::kZoomOut: v.SetZoom(std::max(v.zoom * 0.75, 1.0)); break;
     case cmd::kBestFit: v.SetZoom(1.0); break;
+    case cmd::kConfigMp3: RunSettingsDialog<CMP3EncConfigDlg>(this); break;
+    case cmd::kConfigOgg: RunSettingsDialog<COggEncConfigDlg>(this); break;
+    case cmd::kConfigApe: RunSettingsDialog<CApeEncConfigDlg>(this); break;
     default: break;
   }
 }
@@ -203,6 +221,7 @@ void CMainFrame::OnViewCommand(int id) { OnCommand(id); }
 void CMainFrame::closeEvent(QCloseEvent* event) {
   player_->Stop();
   SaveWindowPlacement(*this, settingsPath_);
+  SaveEncoderSettings(encoderSettingsPath_, GlobalEncoderSettings());
   event->accept();
 }
 

@@ -29,6 +29,9 @@ inline constexpr const char kCmdMarkAll[] = "标记全部(&A)";
 inline constexpr const char kCmdZoomIn[] = "放大(&I)";
 inline constexpr const char kCmdZoomOut[] = "缩小(&O)";
 inline constexpr const char kCmdBestFit[] = "最适合(&B)";
+inline constexpr const char kCmdConfigMp3[] = "&MP3 编码 ...";
+inline constexpr const char kCmdConfigOgg[] = "&OGG 编码 ...";
+inline constexpr const char kCmdConfigApe[] = "&APE 编码 ...";
 inline constexpr const char kCmdAbout[] = "关于(&A) Wavelathe...";
 
 // Toolbar tooltips, buttons 1–16.
