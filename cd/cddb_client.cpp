@@ -64,8 +64,8 @@ std::string CddbClient::GetClientUserName() const {
   passwd entry{};
   passwd* found = nullptr;
   std::vector<char> buffer(16384);
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-      found == nullptr || found->pw_name == nullptr || *found->pw_name == '\0') {
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+      found->pw_name == nullptr || *found->pw_name == '\0') {
     return SanitizeHelloName(texts::kCddbUnknownName);
   }
   return SanitizeHelloName(found->pw_name);
@@ -95,8 +95,8 @@ bool CddbClient::ReceiveReply(CddbConnection& connection, std::string_view termi
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     bool ready = false;
     if (left <= 0 ||
-        !connection.WaitReadable(ready, static_cast<int>(std::min<std::int64_t>(
-                                            left, receiveTimeoutMs))) ||
+        !connection.WaitReadable(
+            ready, static_cast<int>(std::min<std::int64_t>(left, receiveTimeoutMs))) ||
         !ready) {
       break;  // silent for too long, or the wait failed
     }
@@ -115,8 +115,8 @@ bool CddbClient::ReceiveReply(CddbConnection& connection, std::string_view termi
   return false;
 }
 
-bool CddbClient::RunCommand(const CddbServer& server, const std::string& command,
-                            bool statusCheck, std::string& reply, std::string_view& body) {
+bool CddbClient::RunCommand(const CddbServer& server, const std::string& command, bool statusCheck,
+                            std::string& reply, std::string_view& body) {
   CddbConnection connection;
   if (!connection.Connect(server.host, server.port, kConnectTimeoutMs)) return false;
   const std::string request = "GET " + server.cgiPath + "?cmd=" + command + "&" + BuildHello() +

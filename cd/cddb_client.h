@@ -36,8 +36,8 @@ class CddbClient {
 
   // Reads a reply into `reply` (see CddbReplyCollector). False when the server falls silent,
   // closes early, fails, or sends too much; lastReply then holds what had arrived.
-  bool ReceiveReply(CddbConnection& connection, std::string_view terminator,
-                    std::string& reply, std::size_t block, bool statusCheck);
+  bool ReceiveReply(CddbConnection& connection, std::string_view terminator, std::string& reply,
+                    std::size_t block, bool statusCheck);
 
   // "cddb query" for the disc `id` with table `toc` (at least 2 entries).
   bool Query(const CddbServer& server, std::uint32_t id, const DiscToc& toc,

@@ -45,8 +45,7 @@ bool CddbLookup::LookUpDisc(const std::string& trackPath) {
     return false;
   }
   if (!client_.Query(server_, rememberedId_, toc_, matches_)) {
-    ReportCdError(FillIn(texts::kCddbQueryFailed, ReplyForMessage(client_.lastReply)),
-                  trackPath);
+    ReportCdError(FillIn(texts::kCddbQueryFailed, ReplyForMessage(client_.lastReply)), trackPath);
     return false;
   }
   if (matches_.empty()) {

@@ -16,8 +16,10 @@ constexpr std::size_t kSectorCountOffset = 32;
 
 std::string CauseText(int error) {
   switch (error) {
-    case ENOENT: case ENOTDIR: return texts::kCdCauseNotFound;
-    case EACCES: case EPERM: return texts::kCdCauseAccessDenied;
+    case ENOENT:
+    case ENOTDIR: return texts::kCdCauseNotFound;
+    case EACCES:
+    case EPERM: return texts::kCdCauseAccessDenied;
     case EISDIR: return texts::kCdCauseIsFolder;
     case ENOMEDIUM: return texts::kCdCauseNoDisc;
     case EBADMSG: return texts::kCdCauseBadToc;

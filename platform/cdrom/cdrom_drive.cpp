@@ -77,8 +77,7 @@ int CdromDrive::ReadTable() {
   return 0;
 }
 
-int CdromDrive::ReadAudioSectors(std::uint64_t first, std::uint32_t count,
-                                 std::uint8_t* buffer) {
+int CdromDrive::ReadAudioSectors(std::uint64_t first, std::uint32_t count, std::uint8_t* buffer) {
   if (cdio_ == nullptr) return ENOMEDIUM;
   // libcdio reads past the end of an image without complaint, so the range is checked here.
   if (first > leadOut_ || count > leadOut_ - first) return ERANGE;

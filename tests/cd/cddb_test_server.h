@@ -30,12 +30,12 @@ struct ServerDisc {
 };
 
 enum class Delivery {
-  kWhole,        // the whole reply at once
-  kBytewise,     // one byte per send
-  kSilent,       // reads the request and sends nothing
-  kCloseEarly,   // sends half of the reply, then closes
-  kEndless,      // a 210 reply that never ends, as fast as the client reads
-  kTrickle,      // a 210 reply that never ends, one byte every 50 ms
+  kWhole,       // the whole reply at once
+  kBytewise,    // one byte per send
+  kSilent,      // reads the request and sends nothing
+  kCloseEarly,  // sends half of the reply, then closes
+  kEndless,     // a 210 reply that never ends, as fast as the client reads
+  kTrickle,     // a 210 reply that never ends, one byte every 50 ms
 };
 
 class CddbTestServer {
@@ -96,7 +96,8 @@ class CddbTestServer {
       return "200 " + found[0]->category + " " + id + " " + found[0]->title + "\r\n";
     }
     std::string text = "211 Found inexact matches, list follows (until terminating `.')\r\n";
-    for (const ServerDisc* disc : found) text += disc->category + " " + id + " " + disc->title + "\r\n";
+    for (const ServerDisc* disc : found)
+      text += disc->category + " " + id + " " + disc->title + "\r\n";
     return text + ".\r\n";
   }
   std::string AnswerRead(std::istream& in) const {
@@ -167,7 +168,8 @@ class CddbTestServer {
         }
         break;
       case Delivery::kSilent:
-        while (!stop_ && !ClientGone(fd, 50)) {}
+        while (!stop_ && !ClientGone(fd, 50)) {
+        }
         break;
       case Delivery::kCloseEarly: Send(fd, reply.substr(0, reply.size() / 2)); break;
       case Delivery::kEndless:

@@ -79,16 +79,16 @@ inline std::string WriteDiscImage(const testing_support::TempDir& dir, const std
 // One line of cd-info's track list.
 struct InfoTrack {
   int number = 0;
-  std::string msf;          // absolute, "MM:SS:FF"
-  std::uint32_t lsn = 0;    // logical sector
-  std::string type;         // "audio", "data" or "leadout"
+  std::string msf;        // absolute, "MM:SS:FF"
+  std::uint32_t lsn = 0;  // logical sector
+  std::string type;       // "audio", "data" or "leadout"
 };
 
 // cd-info's track list of `image`, the lead-out last; empty when cd-info finds no disc.
 inline std::vector<InfoTrack> CdInfoTracks(const std::string& image) {
   const std::string out = testing_support::RunCommand(
-      "cd-info -q --no-header --no-device-info --no-disc-mode --no-analyze --no-cddb -i '" +
-      image + "' 2>/dev/null");
+      "cd-info -q --no-header --no-device-info --no-disc-mode --no-analyze --no-cddb -i '" + image +
+      "' 2>/dev/null");
   std::vector<InfoTrack> tracks;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {

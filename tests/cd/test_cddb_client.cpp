@@ -154,17 +154,19 @@ TEST(CddbClient, MisbehavingServersFailWithinTheirLimits) {
 }
 
 TEST(CddbClient, HelloNamesTheUserAndHostInUrlSafeBytes) {
-  const std::pair<std::string, std::string> names[] = {
-      {"operator", "operator"}, {"op erator", "op_erator"}, {"张三", "______"},
-      {"a.b-c~", "a_b_c_"},     {"", ""}};
+  const std::pair<std::string, std::string> names[] = {{"operator", "operator"},
+                                                       {"op erator", "op_erator"},
+                                                       {"张三", "______"},
+                                                       {"a.b-c~", "a_b_c_"},
+                                                       {"", ""}};
   for (const auto& [raw, safe] : names) EXPECT_EQ(SanitizeHelloName(raw), safe) << raw;
 
   const auto sanitized = [](const std::string& command) {
     std::string out = testing_support::RunCommand(command + " | LC_ALL=C sed 's/[^A-Za-z0-9]/_/g'");
     return out.substr(0, out.find('\n'));
   };
-  const std::string expected = "hello=" + sanitized("id -un") + "+" + sanitized("hostname") +
-                               "+Tonewright+2005&proto=5";
+  const std::string expected =
+      "hello=" + sanitized("id -un") + "+" + sanitized("hostname") + "+Tonewright+2005&proto=5";
   CddbClient client;
   EXPECT_EQ(client.BuildHello(), expected);
 
@@ -175,8 +177,8 @@ TEST(CddbClient, HelloNamesTheUserAndHostInUrlSafeBytes) {
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
   const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n\r\n";
-  EXPECT_EQ(requests[0], "GET /~cddb/cddb.cgi?cmd=cddb+query+0c016602+2+150+14270+360&" +
-                             expected + " HTTP/1.0\r\n" + host);
+  EXPECT_EQ(requests[0], "GET /~cddb/cddb.cgi?cmd=cddb+query+0c016602+2+150+14270+360&" + expected +
+                             " HTTP/1.0\r\n" + host);
   EXPECT_EQ(requests[1],
             "GET /~cddb/cddb.cgi?cmd=cddb+read+rock+0c016602&" + expected + " HTTP/1.0\r\n" + host);
 }
@@ -193,8 +195,10 @@ TEST(CddbReplies, QueryBodiesGiveTheirMatches) {
       {"200 rock 0c016602", false, {}, ""},
       {"200 rock", false, {}, ""},
       {"200 x", false, {}, "200 x"},
-      {"211 close\r\nrock 0c016602 A / B\r\njunk\r\nclassical 0c016602 C\r\n", true,
-       {"rock", "classical"}, ""},
+      {"211 close\r\nrock 0c016602 A / B\r\njunk\r\nclassical 0c016602 C\r\n",
+       true,
+       {"rock", "classical"},
+       ""},
       {"210 exact\nrock 0c016602 A / B\n", true, {"rock"}, ""},
       {"211 none follow\r\n", false, {}, ""},
       {"202 No match found.\r\n", false, {}, "202 No match found.\r\n"},

@@ -17,7 +17,7 @@ namespace {
 // libcddb's disc id for the table cd-info reports.
 std::uint32_t LibcddbDiscId(const std::vector<InfoTrack>& info) {
   std::unique_ptr<cddb_disc_t, decltype(&cddb_disc_destroy)> disc(cddb_disc_new(),
-                                                                   cddb_disc_destroy);
+                                                                  cddb_disc_destroy);
   for (std::size_t i = 0; i + 1 < info.size(); ++i) {
     cddb_track_t* track = cddb_track_new();
     cddb_track_set_frame_offset(track, static_cast<int>(MsfFrames(info[i].msf)));
@@ -40,8 +40,18 @@ TEST(DiscToc, TablesAndIdsAgreeWithCdInfoAndLibcddb) {
       {"audio_then_data", {{true, 400}, {true, 377}, {false, 300}}},
       {"data_then_audio", {{false, 300}, {true, 526}}},
       {"twelve_tracks",
-       {{true, 75}, {true, 76}, {true, 149}, {true, 150}, {true, 1}, {true, 4500},
-        {true, 4499}, {true, 2}, {true, 300}, {true, 10}, {true, 88}, {true, 1000}}},
+       {{true, 75},
+        {true, 76},
+        {true, 149},
+        {true, 150},
+        {true, 1},
+        {true, 4500},
+        {true, 4499},
+        {true, 2},
+        {true, 300},
+        {true, 10},
+        {true, 88},
+        {true, 1000}}},
   };
   for (const auto& disc : discs) {
     SCOPED_TRACE(disc.name);
@@ -97,9 +107,12 @@ TEST(DiscToc, DrivesWithoutAUsableAudioTableGiveNoTable) {
                                   testing_support::ReadFileBytes(dir.File("audio.bin")));
   testing_support::WriteFileBytes(dir.File("garbage.cue"), {'F', 'I', 'L', 'E', 0, 1, 2});
   const std::string paths[] = {
-      TrackPath(data, 1),        TrackPath(dir.File("beyond.cue"), 1),
-      TrackPath(dir.File("backwards.cue"), 1), TrackPath(dir.File("garbage.cue"), 1),
-      TrackPath(dir.File("missing.cue"), 1),   TrackPath(dir.path(), 1),
+      TrackPath(data, 1),
+      TrackPath(dir.File("beyond.cue"), 1),
+      TrackPath(dir.File("backwards.cue"), 1),
+      TrackPath(dir.File("garbage.cue"), 1),
+      TrackPath(dir.File("missing.cue"), 1),
+      TrackPath(dir.path(), 1),
       dir.File("Track01.cda"),
   };
   for (const std::string& path : paths) {

@@ -55,10 +55,8 @@ TEST(RawTrackReader, ReadsEachTrackExactlyAsTheImageHoldsIt) {
     int position;
     std::uint32_t first, count;
     std::vector<std::size_t> chunks;
-  } tracks[] = {{1, 0, 16, {16}},
-                {2, 16, 33, {16, 16, 1}},
-                {4, 69, 1, {1}},
-                {5, 70, 47, {16, 16, 15}}};
+  } tracks[] = {
+      {1, 0, 16, {16}}, {2, 16, 33, {16, 16, 1}}, {4, 69, 1, {1}}, {5, 70, 47, {16, 16, 15}}};
   RecordingMessageBox boxes;
   for (const auto& t : tracks) {
     SCOPED_TRACE(t.position);
@@ -93,7 +91,8 @@ TEST(RawTrackReader, SectorsBeyondTheDiscEndTheReadWithItsMessage) {
     ASSERT_TRUE(read.opened);
     EXPECT_TRUE(read.failed);
     EXPECT_TRUE(read.bytes == ImageBytes(c.extent.firstSector, c.goodSectors));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"DeviceIoControl 调用失败， LastError = 27. - " + path}));
+    EXPECT_EQ(boxes.Texts(),
+              (std::vector<std::string>{"DeviceIoControl 调用失败， LastError = 27. - " + path}));
   }
 }
 

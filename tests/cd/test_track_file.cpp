@@ -46,14 +46,16 @@ TEST(TrackFile, DriveShowsOneRiffFilePerAudioTrackMatchingCdInfo) {
       RecordingMessageBox boxes;
       TrackExtent extent;
       EXPECT_FALSE(ReadTrackFile(path, extent));
-      EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"无法打开文件，因为 文件不存在。 - " + path}));
+      EXPECT_EQ(boxes.Texts(),
+                (std::vector<std::string>{"无法打开文件，因为 文件不存在。 - " + path}));
       continue;
     }
     const std::vector<std::uint8_t> file = TrackFileOf(path);
     ASSERT_EQ(file.size(), 44u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
     EXPECT_EQ(LoadLe32(&file[4]), 36u);
-    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 20), std::string("CDDAfmt \x18\0\0\0", 12));
+    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 20),
+              std::string("CDDAfmt \x18\0\0\0", 12));
     EXPECT_EQ(LoadLe16(&file[22]), info[i].number);
     const std::uint32_t count = info[i + 1].lsn - info[i].lsn;
     EXPECT_EQ(Msf(MsfFrames(info[i].msf)), Msf(file[38] * 4500u + file[37] * 75u + file[36]));
@@ -133,7 +135,8 @@ TEST(AudioDrives, SideBarFolderHoldsTheAudioTracksAndLeadsBackToItsDrive) {
   const auto drive = platform::cdrom::DescribeAudioDrive(image);
   ASSERT_TRUE(drive.has_value());
   EXPECT_EQ(drive->name, "mixed.cue");
-  EXPECT_EQ(drive->trackFiles, (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track04.cda"}));
+  EXPECT_EQ(drive->trackFiles,
+            (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track04.cda"}));
 
   // An earlier disc's track that this disc lacks disappears from the folder.
   std::filesystem::create_directories(dir.File("side/mixed.cue"));

@@ -39,8 +39,8 @@ TEST(Xmcd, RecordMissingARequiredPartIsRefused) {
     EXPECT_FALSE(ParseXmcd(Replace(kMinimalRecord, part, replacement), record)) << part;
   }
   // Optional parts may go.
-  for (const char* part : {"# Revision: 3\n", "DYEAR=1999\n", "DGENRE=Rock\n", "EXTD=\n",
-                           "PLAYORDER=\n"}) {
+  for (const char* part :
+       {"# Revision: 3\n", "DYEAR=1999\n", "DGENRE=Rock\n", "EXTD=\n", "PLAYORDER=\n"}) {
     EXPECT_TRUE(ParseXmcd(Replace(kMinimalRecord, part, ""), record)) << part;
   }
 }
@@ -116,9 +116,13 @@ TEST(Xmcd, ListsAndNumbersFromTheRecordBody) {
     std::uint32_t discId;
   } cases[] = {
       {"TTITLE3=Part one\nTTITLE3= and part two\n",
-       {"", "", "", "Part one and part two"}, {}, 0x0c016602},
+       {"", "", "", "Part one and part two"},
+       {},
+       0x0c016602},
       {"TTITLE-1=negative\nTTITLE99999999999=huge\nTTITLE99=beyond a disc\nTTITLE0=kept\n",
-       {"kept"}, {}, 0x0c016602},
+       {"kept"},
+       {},
+       0x0c016602},
       {"PLAYORDER=3,1,2\n", {}, {3, 1, 2}, 0x0c016602},
       {"PLAYORDER=3,,1,\n", {}, {3, 0, 1}, 0x0c016602},
       {"DISCID=0c016602,0c016702\n", {}, {}, 0x0c016602},
