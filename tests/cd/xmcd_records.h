@@ -42,7 +42,7 @@ inline const std::string kRealisticRecord =
     "# Disc length: 812 seconds\r\n"
     "#\r\n"
     "# Revision: 12\r\n"
-    "# Processed by: cddbd v1.5.2PL0 Copyright (c) Steve Scherf et al.\r\n"
+    "# Processed by: cddbd v1.5\r\n"
     "# Submitted via: ExampleRipper 4.2.1\r\n"
     "#\r\n"
     "DISCID=1f032c03,1f032c04\r\n"
