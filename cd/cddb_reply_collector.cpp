@@ -21,7 +21,7 @@ CddbReplyCollector::CddbReplyCollector(std::string_view terminator, std::size_t 
     : terminator_(terminator),
       block_(std::max<std::size_t>(block, 2)),
       statusCheck_(statusCheck),
-      limit_(limit),
+      limit_(std::clamp<std::size_t>(limit, 1, std::size_t{1} << 40)),
       buffer_(std::min(block_, limit_ + 1), '\0') {}
 
 std::span<char> CddbReplyCollector::FreeSpace() {

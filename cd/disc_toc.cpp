@@ -50,8 +50,9 @@ bool ReadDiscToc(DiscToc& toc, const std::string& trackPath) {
   if (std::none_of(tracks.begin(), tracks.end(), [](const auto& t) { return t.audio; })) {
     return false;
   }
-  for (const auto& track : tracks)
+  for (const auto& track : tracks) {
     toc.push_back(TocEntryFromFrames(track.firstSector + kLeadInSectors));
+  }
   const TocEntry reportedLength = TocEntryFromFrames(tracks.back().sectorCount - 1);
   toc.push_back(LeadOut(toc.back(), reportedLength));
   return true;

@@ -22,10 +22,12 @@ bool IsDevice(const struct stat& st) { return S_ISBLK(st.st_mode) || S_ISCHR(st.
 
 // The drive named in the mapping file beside a copied track file, or "".
 std::string MappedDrive(const std::string& folder) {
-  std::ifstream in(folder + "/" + kDriveMapName);
+  const std::string map = folder + "/" + kDriveMapName;
+  struct stat st {};
+  if (stat(map.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 4096) return "";
+  std::ifstream in(map);
   std::string drive;
   if (!in || !std::getline(in, drive)) return "";
-  struct stat st {};
   if (stat(drive.c_str(), &st) != 0 || !(IsDevice(st) || S_ISREG(st.st_mode))) return "";
   return drive;
 }
@@ -49,7 +51,8 @@ int ReadDriveTrackFile(const std::string& drive, int position, std::vector<std::
 }
 
 int ReadRealTrackFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a pipe named like a track file cannot hold the caller.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno;
   int error = 0;
   struct stat st {};
