@@ -30,6 +30,10 @@ std::string CauseText(int error) {
 
 }  // namespace
 
+std::int64_t TrackDurationMs(const TrackExtent& extent) {
+  return std::int64_t{extent.sectorCount} * 1000 / 75;
+}
+
 bool ParseTrackFile(const std::uint8_t* data, std::size_t size, TrackExtent& extent) {
   if (size < kSectorCountOffset + 4) return false;
   extent.firstSector = platform::LoadLe32(data + kFirstSectorOffset);

@@ -15,6 +15,9 @@ struct TrackExtent {
   std::uint32_t sectorCount = 0;
 };
 
+// The track's length in milliseconds, truncated (75 sectors to the second; 64-bit, so no
+// sector count overflows).
+std::int64_t TrackDurationMs(const TrackExtent& extent);
 // Reads the two values from the bytes of a track file; false when it has fewer than 36.
 bool ParseTrackFile(const std::uint8_t* data, std::size_t size, TrackExtent& extent);
 // Reads the track file at `trackPath`. On failure reports "无法打开文件，因为 <cause>。" or,

@@ -121,24 +121,3 @@ TEST(CddbLookup, FailuresAreReportedOnceAndRememberedForTheDisc) {
     EXPECT_EQ(unknown.Connections() + corrupt.Connections(), connections + (known ? 0 : 1));
   }
 }
-
-TEST(CddbServerSetting, EnvironmentNamesHostAndPort) {
-  const struct {
-    const char* setting;
-    const char* host;
-    int port;
-  } cases[] = {{nullptr, "gnudb.gnudb.org", 80},
-               {"", "gnudb.gnudb.org", 80},
-               {"127.0.0.1:8880", "127.0.0.1", 8880},
-               {"cddb.example", "cddb.example", 80},
-               {"h:0", "h", 80},
-               {"h:99999", "h", 80}};
-  for (const auto& c : cases) {
-    if (c.setting != nullptr) setenv("WAVELATHE_CDDB_SERVER", c.setting, 1);
-    const CddbServer server = DefaultCddbServer();
-    unsetenv("WAVELATHE_CDDB_SERVER");
-    EXPECT_EQ(server.host, c.host);
-    EXPECT_EQ(server.port, c.port);
-    EXPECT_EQ(server.cgiPath, "/~cddb/cddb.cgi");
-  }
-}

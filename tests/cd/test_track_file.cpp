@@ -77,7 +77,8 @@ TEST(TrackFile, CopiedFilesAreReadAsTheyAreFromTheirTwoValues) {
   const struct {
     std::vector<std::uint8_t> bytes;
     std::uint32_t first, count;
-  } cases[] = {{shown, 300, 451}, {foreign, 123456, 0xFFFFFFFF}};
+    std::int64_t durationMs;
+  } cases[] = {{shown, 300, 451, 6013}, {foreign, 123456, 0xFFFFFFFF, 57266230600}};
   for (const auto& c : cases) {
     const std::string path = dir.File("copy/Track07.cda");
     std::filesystem::create_directories(dir.File("copy"));
@@ -86,6 +87,7 @@ TEST(TrackFile, CopiedFilesAreReadAsTheyAreFromTheirTwoValues) {
     ASSERT_TRUE(ReadTrackFile(path, extent));
     EXPECT_EQ(extent.firstSector, c.first);
     EXPECT_EQ(extent.sectorCount, c.count);
+    EXPECT_EQ(TrackDurationMs(extent), c.durationMs);
     EXPECT_EQ(ReadFileBytes(path), c.bytes);
   }
 }
@@ -118,12 +120,6 @@ TEST(TrackFile, FailuresNameTheirCause) {
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{c.message + " - " + c.path}));
     EXPECT_EQ(boxes.Flashes(), 1);
   }
-}
-
-TEST(TrackFile, TrackNumberTextIsTheTwoCharactersBeforeTheExtension) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"/dev/sr0/Track05.cda", "05"}, {"/x/track12.CDA", "12"}, {"a.cda", ""}, {"Track1", "Tr"}};
-  for (const auto& [path, text] : cases) EXPECT_EQ(TrackNumberText(path), text) << path;
 }
 
 TEST(AudioDrives, SideBarFolderHoldsTheAudioTracksAndLeadsBackToItsDrive) {
