@@ -11,6 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libtag1-dev libcdio-dev
   libasound2-dev fonts-arphic-uming fonts-liberation
   ffmpeg sox lame mpg123 vorbis-tools libcdio-utils
+  libcddb2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
 )

@@ -1,0 +1,88 @@
+// Times reading a whole CD track from a disc image (the track file, then raw reads of 16
+// sectors written to a file) against cd-read from libcdio-utils reading the same sectors to a
+// file, best of three runs each, and prints the ratio.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "cd/raw_track_reader.h"
+#include "cd/track_file.h"
+
+namespace {
+
+constexpr std::uint32_t kSectors = 300 * 75;  // a five-minute track
+constexpr int kRuns = 3;
+
+std::string MakeImage(const std::string& dir) {
+  std::vector<char> block(1 << 20);
+  std::uint32_t x = 12345;
+  for (char& b : block) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<char>(x >> 16);
+  }
+  std::ofstream bin(dir + "/disc.bin", std::ios::binary);
+  for (std::uint64_t left = std::uint64_t{kSectors} * 2352; left > 0;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), left));
+    bin.write(block.data(), static_cast<std::streamsize>(n));
+    left -= n;
+  }
+  std::ofstream(dir + "/disc.cue") << "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                   << "    INDEX 01 00:00:00\n";
+  return dir + "/disc.cue";
+}
+
+bool ReadWithOurs(const std::string& image, const std::string& output) {
+  const std::string track = image + "/Track01.cda";
+  cd::TrackExtent extent;
+  cd::RawTrackReader reader;
+  if (!cd::ReadTrackFile(track, extent) || !reader.Open(track, extent)) return false;
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  std::span<const std::uint8_t> chunk;
+  while (reader.ReadNext(chunk)) {
+    out.write(reinterpret_cast<const char*>(chunk.data()),
+              static_cast<std::streamsize>(chunk.size()));
+  }
+  return !reader.Failed() && out.good();
+}
+
+template <typename Body>
+double BestMs(Body body) {
+  std::vector<double> times;
+  for (int run = 0; run < kRuns; ++run) {
+    const auto start = bench::Clock::now();
+    if (!body()) return -1;
+    times.push_back(bench::Ms(bench::Clock::now() - start));
+  }
+  return *std::min_element(times.begin(), times.end());
+}
+
+}  // namespace
+
+int main() {
+  char pattern[] = "/tmp/bench-cd-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  const std::string dir = pattern;
+  const std::string image = MakeImage(dir);
+  const double ours = BestMs([&] { return ReadWithOurs(image, dir + "/ours.raw"); });
+  const std::string command = "cd-read --no-header -m audio -i '" + image + "' -s 0 -n " +
+                              std::to_string(kSectors) + " -o '" + dir +
+                              "/tool.raw' >/dev/null 2>&1";
+  const double tool = BestMs([&] { return std::system(command.c_str()) == 0; });
+  std::ifstream a(dir + "/ours.raw", std::ios::binary), b(dir + "/tool.raw", std::ios::binary);
+  const bool same = std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                               std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+  std::printf("CD track read, %u sectors (%.0f MB): ours %.1f ms, cd-read %.1f ms, ratio %.2f%s\n",
+              kSectors, kSectors * 2352 / 1e6, ours, tool, tool > 0 ? ours / tool : 0.0,
+              same ? "" : " (outputs differ)");
+  std::filesystem::remove_all(dir);
+  return 0;
+}

@@ -1,0 +1,114 @@
+// Reading a track's raw sectors from a disc image: exactly the samples the image holds, in
+// reads of at most 16 sectors, and clean failures for sectors the disc does not have.
+#include <gtest/gtest.h>
+
+#include <span>
+
+#include "cd/raw_track_reader.h"
+#include "cd/track_file.h"
+#include "tests/cd/disc_image.h"
+#include "tests/support/recording_message_box.h"
+
+using namespace cd;
+using namespace cd_testing;
+using testing_support::RecordingMessageBox;
+using testing_support::TempDir;
+
+namespace {
+
+struct ReadResult {
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::size_t> chunkSectors;
+  bool opened = false;
+  bool failed = false;
+};
+
+ReadResult ReadTrack(const std::string& path, const TrackExtent& extent) {
+  ReadResult result;
+  RawTrackReader reader;
+  result.opened = reader.Open(path, extent);
+  std::span<const std::uint8_t> chunk;
+  while (result.opened && reader.ReadNext(chunk)) {
+    result.bytes.insert(result.bytes.end(), chunk.begin(), chunk.end());
+    result.chunkSectors.push_back(chunk.size() / kSectorBytes);
+  }
+  result.failed = reader.Failed();
+  return result;
+}
+
+std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t s = first; s < first + count; ++s) {
+    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(RawTrackReader, ReadsEachTrackExactlyAsTheImageHoldsIt) {
+  TempDir dir;
+  // Lengths around the 16-sector read size, and a data track in between.
+  const std::string image =
+      WriteDiscImage(dir, "disc", {{true, 16}, {true, 33}, {false, 20}, {true, 1}, {true, 47}});
+  const struct {
+    int position;
+    std::uint32_t first, count;
+    std::vector<std::size_t> chunks;
+  } tracks[] = {
+      {1, 0, 16, {16}}, {2, 16, 33, {16, 16, 1}}, {4, 69, 1, {1}}, {5, 70, 47, {16, 16, 15}}};
+  RecordingMessageBox boxes;
+  for (const auto& t : tracks) {
+    SCOPED_TRACE(t.position);
+    const std::string path = TrackPath(image, t.position);
+    TrackExtent extent;
+    ASSERT_TRUE(ReadTrackFile(path, extent));
+    EXPECT_EQ(extent.firstSector, t.first);
+    EXPECT_EQ(extent.sectorCount, t.count);
+    const ReadResult read = ReadTrack(path, extent);
+    EXPECT_FALSE(read.failed);
+    EXPECT_EQ(read.chunkSectors, t.chunks);
+    EXPECT_TRUE(read.bytes == ImageBytes(t.first, t.count));
+  }
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST(RawTrackReader, SectorsBeyondTheDiscEndTheReadWithItsMessage) {
+  TempDir dir;
+  const std::string image = WriteDiscImage(dir, "disc", {{true, 40}});
+  const std::string path = TrackPath(image, 1);
+  const struct {
+    TrackExtent extent;
+    std::size_t goodSectors;
+  } cases[] = {
+      {{0, 41}, 32},                    // the last read reaches one sector too far
+      {{40, 1}, 0},                     // starts at the lead-out
+      {{0xFFFFFFF0u, 0xFFFFFFFFu}, 0},  // a copied file naming sectors of another world
+  };
+  for (const auto& c : cases) {
+    RecordingMessageBox boxes;
+    const ReadResult read = ReadTrack(path, c.extent);
+    ASSERT_TRUE(read.opened);
+    EXPECT_TRUE(read.failed);
+    EXPECT_TRUE(read.bytes == ImageBytes(c.extent.firstSector, c.goodSectors));
+    EXPECT_EQ(boxes.Texts(),
+              (std::vector<std::string>{"DeviceIoControl 调用失败， LastError = 27. - " + path}));
+  }
+}
+
+TEST(RawTrackReader, EmptyTrackReadsNothingAndMissingDriveFailsToOpen) {
+  TempDir dir;
+  const std::string image = WriteDiscImage(dir, "disc", {{true, 5}});
+  RecordingMessageBox boxes;
+  const ReadResult empty = ReadTrack(TrackPath(image, 1), {2, 0});
+  EXPECT_TRUE(empty.opened);
+  EXPECT_FALSE(empty.failed);
+  EXPECT_TRUE(empty.bytes.empty());
+  EXPECT_TRUE(boxes.Texts().empty());
+  // A copied track file whose folder names a drive without a disc.
+  testing_support::WriteFileBytes(dir.File("empty.cue"), {});
+  std::ofstream(dir.File(".cdrive")) << dir.File("empty.cue") << "\n";
+  const std::string copied = dir.File("Track01.cda");
+  EXPECT_FALSE(ReadTrack(copied, {0, 5}).opened);
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"打开 CD 驱动器失败。 - " + copied}));
+}
