@@ -154,11 +154,13 @@ class Mp3DecoderModule : public testing::Test {
     ASSERT_TRUE(PlayToEnd(path));
     const std::vector<std::int16_t> expected = Mpg123Samples(path);
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(host->rate, std::stoi(Ffprobe(path, "sample_rate")));
-    EXPECT_EQ(host->channels, std::stoi(Ffprobe(path, "channels")));
+    EXPECT_EQ(std::to_string(host->rate) + "\n" + std::to_string(host->channels),
+              Ffprobe(path, "sample_rate,channels"));
     EXPECT_EQ(host->bits, 16);
     EXPECT_EQ(host->info_channels, host->channels);
-    if (cbr_kbps != 0) EXPECT_EQ(host->info_kbps, cbr_kbps);
+    if (cbr_kbps != 0) {
+      EXPECT_EQ(host->info_kbps, cbr_kbps);
+    }
     EXPECT_EQ(host->pcm.size(), expected.size());
     EXPECT_TRUE(host->pcm == expected) << "samples differ from mpg123's";
     const std::int64_t frames = static_cast<std::int64_t>(expected.size()) / host->channels;

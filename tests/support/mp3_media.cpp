@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 namespace testing_support {
 
@@ -11,14 +12,26 @@ std::string ShellQuote(const std::string& text) {
   return out + "'";
 }
 
-void WriteToneWav(const std::string& path, int rate, int channels, double seconds) {
+std::vector<std::int16_t> ToneSamples(int rate, int channels, double seconds) {
   const auto frames = static_cast<std::int64_t>(seconds * rate);
-  WriteWav(path, rate, channels, 16, frames, [rate](std::int64_t f, int c) {
+  std::vector<std::int16_t> out;
+  out.reserve(static_cast<std::size_t>(frames * channels));
+  for (std::int64_t f = 0; f < frames; ++f) {
     const double t = static_cast<double>(f) / rate;
-    const double tone =
-        std::sin(2 * M_PI * 440.0 * (c + 1) * t) + 0.5 * std::sin(2 * M_PI * 97.0 * t);
-    return static_cast<std::int32_t>(9000 * tone) + NoiseSample(f, c) / 64;
-  });
+    for (int c = 0; c < channels; ++c) {
+      const double tone = std::sin(2 * std::numbers::pi * 440.0 * (c + 1) * t) +
+                          0.5 * std::sin(2 * std::numbers::pi * 97.0 * t);
+      out.push_back(static_cast<std::int16_t>(9000 * tone + NoiseSample(f, c) / 64));
+    }
+  }
+  return out;
+}
+
+void WriteToneWav(const std::string& path, int rate, int channels, double seconds) {
+  const std::vector<std::int16_t> samples = ToneSamples(rate, channels, seconds);
+  WriteWav(
+      path, rate, channels, 16, static_cast<std::int64_t>(samples.size()) / channels,
+      [&](std::int64_t f, int c) { return samples[static_cast<std::size_t>(f * channels + c)]; });
 }
 
 std::string MakeMp3(const TempDir& dir, const std::string& name, const std::string& lame_args,
