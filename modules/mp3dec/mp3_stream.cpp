@@ -73,7 +73,9 @@ long StateOf(mpg123_handle* handle, int key) {
 
 }  // namespace
 
-Mp3Stream::~Mp3Stream() { Close(); }
+Mp3Stream::~Mp3Stream() {
+  if (handle_ != nullptr) mpg123_delete(handle_);
+}
 
 bool Mp3Stream::Open(const std::string& path) {
   Close();
@@ -94,8 +96,8 @@ bool Mp3Stream::Open(const std::uint8_t* data, std::size_t size) {
 }
 
 void Mp3Stream::Close() {
-  if (handle_ != nullptr) mpg123_delete(handle_);
-  handle_ = nullptr;
+  if (handle_ != nullptr) mpg123_close(handle_);
+  open_ = false;
   rate_ = channels_ = bitrate_kbps_ = 0;
   length_ = 0;
   frame_pcm_bytes_ = 0;
@@ -105,14 +107,14 @@ std::int64_t Mp3Stream::length_ms() const { return rate_ > 0 ? length_ * 1000 / 
 
 bool Mp3Stream::OpenSource() {
   InitLibrary();
-  handle_ = mpg123_new(nullptr, nullptr);
-  // The frame check reads ahead, so the decode starts again from a fresh open.
-  if (handle_ == nullptr || !Configure(handle_) || !Restart() || !FirstFramesFollowEachOther() ||
-      !Restart() || !MeasureLength()) {
-    Close();
+  // The handle (and its decoder tables) serves every file this stream opens.
+  if (handle_ == nullptr &&
+      ((handle_ = mpg123_new(nullptr, nullptr)) == nullptr || !Configure(handle_)))
     return false;
-  }
-  return true;
+  // The frame check reads ahead, so the decode starts again from a fresh open.
+  open_ = Restart() && FirstFramesFollowEachOther() && Restart() && MeasureLength();
+  if (!open_) Close();
+  return open_;
 }
 
 bool Mp3Stream::Restart() {
@@ -198,7 +200,7 @@ void Mp3Stream::MeasureBitrate(std::int64_t frames) {
 }
 
 std::size_t Mp3Stream::Read(std::uint8_t* out, std::size_t size) {
-  if (handle_ == nullptr || channels_ == 0) return 0;
+  if (!open_) return 0;
   size -= size % (static_cast<std::size_t>(channels_) * kBytesPerSample);
   std::size_t total = 0;
   while (total < size) {
@@ -212,7 +214,7 @@ std::size_t Mp3Stream::Read(std::uint8_t* out, std::size_t size) {
 }
 
 bool Mp3Stream::Seek(std::int64_t sample) {
-  if (handle_ == nullptr) return false;
+  if (!open_) return false;
   sample = std::clamp<std::int64_t>(sample, 0, length_);
   return mpg123_seek(handle_, static_cast<off_t>(sample), SEEK_SET) >= 0;
 }

@@ -35,6 +35,7 @@ class Mp3Stream {
   Mp3Stream& operator=(const Mp3Stream&) = delete;
 
   // False when the file cannot be read or holds no MPEG audio; the stream is closed then.
+  // Opening again closes the previous file.
   bool Open(const std::string& path);
   // The same over bytes in memory, which are not copied and must outlive the stream.
   bool Open(const std::uint8_t* data, std::size_t size);
@@ -65,6 +66,7 @@ class Mp3Stream {
   void MeasureBitrate(std::int64_t frames);
 
   mpg123_handle_struct* handle_ = nullptr;
+  bool open_ = false;
   std::string path_;
   bool from_memory_ = false;
   MemoryInput memory_;
