@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -40,16 +39,21 @@ struct Mpg123View {
   bool copyright = false, original = false, crc = false, info_header = false;
 };
 
+// The text after `marker` in `text`, up to the first character in `stop`.
+std::string After(const std::string& text, const std::string& marker, const char* stop) {
+  const std::size_t at = text.find(marker);
+  if (at == std::string::npos) return "";
+  const std::size_t from = at + marker.size();
+  return text.substr(from, text.find_first_of(stop, from) - from);
+}
+
 Mpg123View Describe(const std::string& path) {
   Mpg123View view;
   const std::string brief = RunCommand("mpg123 -t -v " + ShellQuote(path) + " 2>&1");
-  std::smatch m;
-  if (std::regex_search(brief, m, std::regex("MPEG [0-9.]+ L III [^\\n>]*"))) {
-    view.summary = m.str();
-    while (!view.summary.empty() && view.summary.back() == ' ') view.summary.pop_back();
-  }
+  const std::string line = After(brief, "\nMPEG ", "\n>");
+  view.summary = line.empty() ? "" : "MPEG " + line.substr(0, line.find_last_not_of(' ') + 1);
   const std::string detail = RunCommand("mpg123 -t -vv " + ShellQuote(path) + " 2>&1");
-  if (std::regex_search(detail, m, std::regex("mode: ([A-Za-z-]+)"))) view.mode = m[1];
+  view.mode = After(detail, "mode: ", ",");
   view.copyright = detail.find("copyright: Yes") != std::string::npos;
   view.original = detail.find("original: Yes") != std::string::npos;
   view.crc = detail.find("CRC: Yes") != std::string::npos;
@@ -243,9 +247,9 @@ TEST(LameEncoderInterface, TheHeaderLandsAfterAnId3v2TagAndOnlyInItsOwnFile) {
   EXPECT_EQ(ReadFileBytes(dir.File("stranger.mp3")), stranger);
 
   // An ID3v2 tag (one title frame "x") in front, and an ID3v1 tag behind.
-  std::vector<std::uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 12, 'T',
-                                      'I', 'T', '2', 0, 0, 0, 2, 0, 0, 0,  'x'};
-  tagged.insert(tagged.end(), audio.begin(), audio.end());
+  const std::string id3v2("ID3\x03\0\0\0\0\0\x0cTIT2\0\0\0\x02\0\0\0x", 22);
+  std::vector<std::uint8_t> tagged = audio;
+  tagged.insert(tagged.begin(), id3v2.begin(), id3v2.end());
   std::vector<std::uint8_t> v1(128, 0);
   std::memcpy(v1.data(), "TAGx", 4);
   tagged.insert(tagged.end(), v1.begin(), v1.end());
