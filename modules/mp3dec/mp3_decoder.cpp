@@ -44,7 +44,6 @@ int Mp3Decoder::Play(const char* file) {
     std::lock_guard lock(mutex_);
     stop_requested_ = false;
     paused_ = false;
-    seek_ms_ = -1;
     current_file_ = file;
   }
   running_ = true;
@@ -86,12 +85,6 @@ void Mp3Decoder::SetPaused(bool paused) {
 bool Mp3Decoder::paused() const {
   std::lock_guard lock(mutex_);
   return paused_;
-}
-
-void Mp3Decoder::SeekTo(int time_ms) {
-  std::lock_guard lock(mutex_);
-  seek_ms_ = std::max(0, time_ms);
-  wake_.notify_all();
 }
 
 int Mp3Decoder::OutputTimeMs() const {
@@ -141,7 +134,6 @@ bool Mp3Decoder::Deliver(Mp3Stream& stream, const OutputModule& output) {
   std::vector<std::uint8_t> buffer(kChunkBytes);
   const std::size_t least = std::min(stream.frame_pcm_bytes(), kChunkBytes);
   while (!StopRequested()) {
-    ApplySeek(stream, output);
     const int room = output.can_write();
     if (StopRequested()) return false;
     if (room < 0 || static_cast<std::size_t>(room) < least) {
@@ -154,17 +146,6 @@ bool Mp3Decoder::Deliver(Mp3Stream& stream, const OutputModule& output) {
     if (!Idle(std::chrono::milliseconds(0))) return false;
   }
   return false;
-}
-
-void Mp3Decoder::ApplySeek(Mp3Stream& stream, const OutputModule& output) {
-  std::int64_t target = -1;
-  {
-    std::lock_guard lock(mutex_);
-    std::swap(target, seek_ms_);
-  }
-  if (target < 0) return;
-  stream.Seek(target * stream.rate() / 1000);
-  if (output.flush != nullptr) output.flush(static_cast<int>(target));
 }
 
 bool Mp3Decoder::WaitUntilPlayed(const OutputModule& output) {

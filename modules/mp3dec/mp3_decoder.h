@@ -37,8 +37,6 @@ class Mp3Decoder {
   int LengthMs() const { return length_ms_.load(); }
   void SetPaused(bool paused);
   bool paused() const;
-  // Asks the decode to continue at `time_ms`.
-  void SeekTo(int time_ms);
   // The output's position, or -1 without an output.
   int OutputTimeMs() const;
   // Length of `file` (the current one when null or empty) and its title (name without
@@ -49,7 +47,6 @@ class Mp3Decoder {
   void Run(std::unique_ptr<Mp3Stream> stream);
   bool Deliver(Mp3Stream& stream, const OutputModule& output);
   bool WaitUntilPlayed(const OutputModule& output);
-  void ApplySeek(Mp3Stream& stream, const OutputModule& output);
   void PostEnd();
   // Waits up to `time` for a stop (and while paused, for the pause to end); false once a
   // stop has been asked for.
@@ -59,11 +56,10 @@ class Mp3Decoder {
 
   const DecoderModule& record_;
   std::mutex control_mutex_;  // one Play or Stop at a time
-  mutable std::mutex mutex_;  // guards the fields up to seek_ms_
+  mutable std::mutex mutex_;  // guards the fields up to current_file_
   std::condition_variable wake_;
   bool stop_requested_ = false;
   bool paused_ = false;
-  std::int64_t seek_ms_ = -1;
   std::string current_file_;
   std::atomic<bool> running_{false};
   std::atomic<int> length_ms_{-1};

@@ -29,7 +29,7 @@ int IsPaused() { return Engine().paused() ? 1 : 0; }
 void Stop() { Engine().Stop(); }
 int GetLength() { return Engine().LengthMs(); }
 int GetOutputTime() { return Engine().OutputTimeMs(); }
-void SetOutputTime(int time_ms) { Engine().SeekTo(time_ms); }
+void SetOutputTime(int) {}
 void SetVolume(int volume) {
   if (Record().output != nullptr && Record().output->set_volume != nullptr)
     Record().output->set_volume(volume);
@@ -47,7 +47,7 @@ DecoderModule& Record() {
       .host_window = nullptr,
       .host_instance = nullptr,
       .extensions = "mp3;mp2;mp1\0MPEG audio files (*.mp3;*.mp2;*.mp1)\0",
-      .is_seekable = 1,
+      .is_seekable = 0,
       .uses_output = 1,
       .configure = Nothing,
       .about = Nothing,

@@ -101,7 +101,7 @@ struct DecoderModule {
   void (*stop)();
   int (*get_length)();
   int (*get_output_time)();  // output->get_output_time()
-  // Moves the decode to `time_ms`; the module then calls output->flush(time_ms).
+  // The module does not seek (is_seekable is 0): does nothing.
   void (*set_output_time)(int time_ms);
   void (*set_volume)(int volume);  // passed to the output
   void (*set_pan)(int pan);        // passed to the output

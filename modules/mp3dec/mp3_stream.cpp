@@ -213,10 +213,4 @@ std::size_t Mp3Stream::Read(std::uint8_t* out, std::size_t size) {
   return total;
 }
 
-bool Mp3Stream::Seek(std::int64_t sample) {
-  if (!open_) return false;
-  sample = std::clamp<std::int64_t>(sample, 0, length_);
-  return mpg123_seek(handle_, static_cast<off_t>(sample), SEEK_SET) >= 0;
-}
-
 }  // namespace mp3module

@@ -55,8 +55,6 @@ class Mp3Stream {
   // Decodes up to `size` bytes (rounded down to whole sample frames) into `out`. Returns the
   // bytes written; 0 at the end of the stream or after an error the decoder cannot pass.
   std::size_t Read(std::uint8_t* out, std::size_t size);
-  // Moves the decode to sample frame `sample` (clamped to the stream). False on failure.
-  bool Seek(std::int64_t sample);
 
  private:
   bool OpenSource();
