@@ -12,7 +12,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <numbers>
@@ -116,12 +115,8 @@ double ModuleDecode(mp3module::DecoderModule& module, const std::string& mp3,
 
 double InterfaceEncode(const std::string& wav, const std::string& mp3, int quality) {
   const auto start = Clock::now();
-  BE_CONFIG config;
-  std::memset(&config, 0, sizeof config);
-  config.dwConfig = BE_CONFIG_LAME;
+  BE_CONFIG config = BeLameConfig();
   auto& c = config.format.LHV1;
-  c.dwStructVersion = 1;
-  c.dwStructSize = sizeof config;
   c.dwSampleRate = c.dwReSampleRate = kRate;
   c.nMode = BE_MP3_MODE_JSTEREO;
   c.dwBitrate = 128;

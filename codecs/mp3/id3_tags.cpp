@@ -28,8 +28,6 @@ constexpr std::size_t kV1TextWidth = 30;
 constexpr std::size_t kV1YearWidth = 4;
 constexpr std::uint64_t kLargestTagRead = (std::uint64_t{64} << 20) + 20;
 
-// ---- reading ------------------------------------------------------------------------------
-
 std::string TrimmedRight(std::string text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
   return text;
@@ -153,8 +151,6 @@ Id3v2Scan ScanFileHead(File& file, std::uint64_t size) {
   if (tag_bytes > 0 && tag_bytes <= kLargestTagRead) head = file.Read(0, std::min(tag_bytes, size));
   return ScanId3v2(head.data(), head.size(), size);
 }
-
-// ---- writing ------------------------------------------------------------------------------
 
 bool IsRegularFile(const std::string& path) {
   struct stat st {};

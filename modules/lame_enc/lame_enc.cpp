@@ -193,6 +193,15 @@ bool AnyHeaderKept() {
 
 }  // namespace
 
+BE_CONFIG BeLameConfig() {
+  BE_CONFIG config;
+  std::memset(&config, 0, sizeof config);
+  config.dwConfig = BE_CONFIG_LAME;
+  config.format.LHV1.dwStructVersion = 1;
+  config.format.LHV1.dwStructSize = sizeof config;
+  return config;
+}
+
 BE_ERR beInitStream(const BE_CONFIG* config, std::uint32_t* samples, std::uint32_t* buffer_size,
                     HBE_STREAM* stream) {
   if (config == nullptr || samples == nullptr || buffer_size == nullptr || stream == nullptr)

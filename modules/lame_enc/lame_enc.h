@@ -100,6 +100,10 @@ struct BE_CONFIG {
 #pragma pack(pop)
 static_assert(sizeof(BE_CONFIG) == 331);
 
+// A LAME configuration with every field zero but dwConfig (BE_CONFIG_LAME), dwStructVersion
+// (1) and dwStructSize.
+BE_CONFIG BeLameConfig();
+
 // Opens a stream. *samples receives the 16-bit samples (all channels) of one MPEG frame, a
 // good chunk to feed; *buffer_size the output room beEncodeChunk needs for such a chunk.
 BE_ERR beInitStream(const BE_CONFIG* config, std::uint32_t* samples, std::uint32_t* buffer_size,

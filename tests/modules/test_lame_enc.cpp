@@ -1,7 +1,6 @@
 // The MP3 encoder interface: what it writes is read back by mpg123 and ffprobe.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,8 @@ struct Case {
 };
 
 BE_CONFIG ConfigOf(const Case& t) {
-  BE_CONFIG config;
-  std::memset(&config, 0, sizeof config);
-  config.dwConfig = BE_CONFIG_LAME;
+  BE_CONFIG config = BeLameConfig();
   auto& c = config.format.LHV1;
-  c.dwStructVersion = 1;
-  c.dwStructSize = sizeof config;
   c.dwSampleRate = static_cast<std::uint32_t>(t.rate);
   c.dwReSampleRate = static_cast<std::uint32_t>(t.resample);
   c.nMode = t.mode;
