@@ -93,7 +93,6 @@ Layout LayoutOf(const Frame& f, int major, bool tag_unsync) {
   if (major == 3) {
     l.compressed = (flags & 0x80) != 0;
     l.encrypted = (flags & 0x40) != 0;
-    length_at = 0;
     l.skip = (l.compressed ? 4 : 0) + (l.encrypted ? 1 : 0) + ((flags & 0x20) ? 1 : 0);
   } else if (major == 4) {
     l.compressed = (flags & 0x08) != 0;
