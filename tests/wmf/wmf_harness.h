@@ -1,0 +1,264 @@
+// Shared pieces of the runtime layer's tests: a reader callback that records what it is told
+// and drives the clock as the WMA codec does, attribute and text helpers, and the public
+// tools (ffmpeg, ffprobe) as makers and oracles of test files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/wmf/com_object.h"
+#include "platform/wmf/wide_text.h"
+#include "platform/wmf/wmf.h"
+#include "tests/support/test_files.h"
+
+namespace wmf_test {
+
+using namespace platform::wmf;
+using testing_support::RunCommand;
+
+constexpr QWORD kSecond = 10000000;
+
+inline std::u16string W(const std::string& utf8) {
+  std::u16string wide;
+  EXPECT_TRUE(Utf8ToUtf16(utf8, &wide)) << utf8;
+  return wide;
+}
+
+inline std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+// One ffprobe entry of the first audio stream or the format ("stream=sample_rate",
+// "format=duration", "format_tags=title"), without the line end.
+inline std::string Probe(const std::string& path, const std::string& entry) {
+  std::string out = RunCommand("ffprobe -v error -select_streams a:0 -show_entries " + entry +
+                               " -of default=nw=1:nk=1 " + Quote(path));
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// ffmpeg's own decode of a file as interleaved 16-bit PCM.
+inline std::string FfmpegPcm(const std::string& path) {
+  return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s16le -");
+}
+
+// Runs ffmpeg with `args`; true when it succeeded.
+inline bool Ffmpeg(const std::string& args) {
+  int status = -1;
+  RunCommand("ffmpeg -v error -y " + args + " 2>&1", &status);
+  return status == 0;
+}
+
+// A test signal of `seconds` at `rate`: a tone on the first channel, noise on the second.
+inline std::string Signal(int rate, int channels, double seconds) {
+  const std::string r = std::to_string(rate);
+  const std::string d = std::to_string(seconds);
+  if (channels == 1) return "-f lavfi -i sine=f=440:r=" + r + ":d=" + d;
+  return "-f lavfi -i sine=f=440:r=" + r + ":d=" + d + " -f lavfi -i anoisesrc=r=" + r +
+         ":a=0.3:seed=5:d=" + d + " -filter_complex amerge";
+}
+
+// The value of attribute `name`, or nothing when the header answers ASF_E_NOTFOUND.
+inline std::optional<std::vector<BYTE>> Attribute(IWMHeaderInfo* header, const std::u16string& name,
+                                                  WMT_ATTR_DATATYPE* type = nullptr) {
+  WORD stream = 0, length = 0;
+  WMT_ATTR_DATATYPE kind = WMT_TYPE_DWORD;
+  HRESULT hr = header->GetAttributeByName(&stream, name.c_str(), &kind, nullptr, &length);
+  if (hr == ASF_E_NOTFOUND) return std::nullopt;
+  EXPECT_EQ(hr, S_OK);
+  std::vector<BYTE> value(length);
+  hr = header->GetAttributeByName(&stream, name.c_str(), &kind, value.data(), &length);
+  EXPECT_EQ(hr, S_OK);
+  if (type != nullptr) *type = kind;
+  return value;
+}
+
+// A string value (UTF-16 up to its terminator) as UTF-8.
+inline std::string Text(const std::vector<BYTE>& value) {
+  std::u16string wide;
+  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(value[i] | value[i + 1] << 8);
+    if (unit == 0) break;
+    wide.push_back(unit);
+  }
+  std::string text;
+  EXPECT_TRUE(Utf16ToUtf8(wide, &text));
+  return text;
+}
+
+inline std::uint64_t Number(const std::vector<BYTE>& value) {
+  std::uint64_t n = 0;
+  for (std::size_t i = value.size(); i-- > 0;) n = n << 8 | value[i];
+  return n;
+}
+
+// Records every callback; with a clock step it answers the start and each OnTime with the
+// next step, as the WMA codec does. A callback after Forbid() is a test failure.
+class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced {
+ public:
+  struct Status {
+    WMT_STATUS status;
+    HRESULT hr;
+  };
+
+  explicit ReaderHarness(QWORD step = kSecond) : step_(step) {}
+
+  void SetClock(IWMReaderAdvanced* advanced) { advanced_ = advanced; }
+  void Forbid() { forbidden_ = true; }
+
+  HRESULT OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE, BYTE*, void*) override {
+    Check();
+    std::lock_guard lock(mutex_);
+    statuses_.push_back({status, hr});
+    if (status == WMT_STARTED && step_ > 0) advanced_->DeliverTime(clock_ += step_);
+    changed_.notify_all();
+    return S_OK;
+  }
+  HRESULT OnSample(DWORD output, QWORD time, QWORD duration, DWORD, INSSBuffer* sample,
+                   void*) override {
+    Check();
+    BYTE* data = nullptr;
+    DWORD length = 0;
+    EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+    std::lock_guard lock(mutex_);
+    EXPECT_EQ(output, 0u);
+    EXPECT_EQ(time, nextTime_) << "samples follow each other without gaps";
+    nextTime_ = time + duration;
+    lastStart_ = time;
+    pcm_.append(reinterpret_cast<const char*>(data), length);
+    ++samples_;
+    changed_.notify_all();
+    return S_OK;
+  }
+  HRESULT QueryInterface(IWMReaderCallbackAdvanced** advanced) override {
+    *advanced = this;
+    return S_OK;
+  }
+  HRESULT OnTime(QWORD time, void*) override {
+    Check();
+    std::lock_guard lock(mutex_);
+    times_.push_back(time);
+    if (step_ > 0) advanced_->DeliverTime(clock_ += step_);
+    changed_.notify_all();
+    return S_OK;
+  }
+
+  // Waits until `status` was reported; its result goes to *hr.
+  bool WaitFor(WMT_STATUS status, HRESULT* hr = nullptr,
+               std::chrono::seconds timeout = std::chrono::seconds(30)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] {
+      for (const Status& s : statuses_) {
+        if (s.status == status) {
+          if (hr != nullptr) *hr = s.hr;
+          return true;
+        }
+      }
+      return false;
+    });
+  }
+  // Waits until OnTime(time) was called.
+  bool WaitForTime(QWORD time) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30),
+                             [&] { return !times_.empty() && times_.back() >= time; });
+  }
+
+  std::vector<WMT_STATUS> statuses() const {
+    std::lock_guard lock(mutex_);
+    std::vector<WMT_STATUS> list;
+    for (const Status& s : statuses_) list.push_back(s.status);
+    return list;
+  }
+  std::string pcm() const {
+    std::lock_guard lock(mutex_);
+    return pcm_;
+  }
+  QWORD end() const {
+    std::lock_guard lock(mutex_);
+    return nextTime_;
+  }
+  QWORD lastStart() const {
+    std::lock_guard lock(mutex_);
+    return lastStart_;
+  }
+  int samples() const {
+    std::lock_guard lock(mutex_);
+    return samples_;
+  }
+
+ private:
+  void Check() const {
+    if (forbidden_) ADD_FAILURE() << "a callback after the reader was closed or released";
+  }
+
+  const QWORD step_;
+  IWMReaderAdvanced* advanced_ = nullptr;
+  std::atomic<bool> forbidden_{false};
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Status> statuses_;
+  std::vector<QWORD> times_;
+  std::string pcm_;
+  QWORD clock_ = 0;
+  QWORD nextTime_ = 0;
+  QWORD lastStart_ = 0;
+  int samples_ = 0;
+};
+
+// A reader with the user clock on, opened on a file and waited for.
+class TestReader {
+ public:
+  explicit TestReader(QWORD step = kSecond) : harness_(step) {
+    IWMReader* reader = nullptr;
+    EXPECT_EQ(WMCreateReader(nullptr, 0, &reader), S_OK);
+    reader_ = ComPtr<IWMReader>(reader);
+    IWMReaderAdvanced* advanced = nullptr;
+    EXPECT_EQ(reader->QueryInterface(&advanced), S_OK);
+    advanced_ = ComPtr<IWMReaderAdvanced>(advanced);
+    EXPECT_EQ(advanced->SetUserProvidedClock(1), S_OK);
+    harness_.SetClock(advanced);
+  }
+
+  // Opens `path` and returns the result WMT_OPENED reported.
+  HRESULT Open(const std::string& path) {
+    const HRESULT hr = reader_->Open(W(path).c_str(), &harness_, this);
+    if (FAILED(hr)) return hr;
+    HRESULT opened = S_OK;
+    EXPECT_TRUE(harness_.WaitFor(WMT_OPENED, &opened));
+    return opened;
+  }
+  ComPtr<IWMHeaderInfo> header() {
+    IWMHeaderInfo* header = nullptr;
+    EXPECT_EQ(reader_->QueryInterface(&header), S_OK);
+    return ComPtr<IWMHeaderInfo>(header);
+  }
+  // Starts and waits for the end of the file.
+  void ReadToEnd() {
+    ASSERT_EQ(reader_->Start(0, 0, 1.0f, this), S_OK);
+    ASSERT_TRUE(harness_.WaitFor(WMT_EOF));
+  }
+  // The final release: joins the runtime thread, after which nothing may be called back.
+  void Release() {
+    advanced_ = {};
+    reader_ = {};
+    harness_.Forbid();
+  }
+
+  IWMReader* reader() { return reader_.get(); }
+  IWMReaderAdvanced* advanced() { return advanced_.get(); }
+  ReaderHarness& harness() { return harness_; }
+
+ private:
+  ReaderHarness harness_;
+  ComPtr<IWMReader> reader_;
+  ComPtr<IWMReaderAdvanced> advanced_;
+};
+
+}  // namespace wmf_test
