@@ -90,3 +90,164 @@ TEST(WmfReader, ReadsFilesFfmpegWrote) {
     ExpectSameAsFfmpeg(path);
   }
 }
+
+TEST(WmfReader, ReadsFilesOfOtherEncodersOrRefusesThem) {
+  if (!std::filesystem::exists(testing_support::RealTestFile(""))) {
+    GTEST_SKIP() << "shared test data folder absent";
+  }
+  // real_example.wma has a header with attributes and an audio stream without any data.
+  const struct {
+    const char* name;
+    bool opens;
+  } cases[] = {{"silence-1.wma", true}, {"lossless.wma", true}, {"real_example.wma", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = testing_support::RealTestFile(c.name);
+    if (c.opens) {
+      ExpectSameAsFfmpeg(path);
+    } else {
+      EXPECT_EQ(Probe(path, "format=duration"), "N/A");
+      TestReader reader;
+      EXPECT_EQ(reader.Open(path), E_FAIL);
+    }
+  }
+}
+
+TEST(WmfReader, DeliversWhatTheClockAllowsAndStopsWhenTold) {
+  TempDir dir;
+  const std::string path = dir.File("paced.wma");
+  ASSERT_TRUE(Ffmpeg(Signal(44100, 2, 6) + " -c:a wmav2 -b:a 128k " + Quote(path)));
+  const QWORD block = 2048 * kSecond / 44100 + 1;  // one encoded frame
+  TestReader reader(0);
+  ASSERT_EQ(reader.Open(path), S_OK);
+  ASSERT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), S_OK);
+  ASSERT_TRUE(reader.harness().WaitFor(WMT_STARTED));
+  EXPECT_EQ(reader.harness().samples(), 0) << "nothing before the clock moves";
+  for (const QWORD until : {kSecond / 4, kSecond, kSecond, 3 * kSecond + 12345}) {
+    SCOPED_TRACE(until);
+    ASSERT_EQ(reader.advanced()->DeliverTime(until), S_OK);
+    ASSERT_TRUE(reader.harness().WaitForTime(until));
+    EXPECT_LT(reader.harness().lastStart(), until);
+    EXPECT_GE(reader.harness().end(), until);
+    EXPECT_LE(reader.harness().end(), until + block);
+  }
+  ASSERT_EQ(reader.reader()->Stop(), S_OK);
+  ASSERT_TRUE(reader.harness().WaitFor(WMT_STOPPED));
+  const int delivered = reader.harness().samples();
+  EXPECT_EQ(reader.advanced()->DeliverTime(5 * kSecond), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(reader.harness().samples(), delivered) << "no samples after the stop";
+  EXPECT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), NS_E_INVALID_REQUEST);
+
+  ASSERT_EQ(reader.reader()->Close(), S_OK);
+  reader.harness().Forbid();
+  EXPECT_EQ(reader.harness().statuses(),
+            (std::vector<WMT_STATUS>{WMT_OPENED, WMT_STARTED, WMT_STOPPED, WMT_CLOSED}));
+  EXPECT_EQ(reader.advanced()->DeliverTime(6 * kSecond), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(reader.reader()->Close(), NS_E_INVALID_REQUEST);
+}
+
+namespace {
+
+// Drives the reader as the WMA codec does: one second of clock at a time; after `stopAfter`
+// samples it stops the reader from inside OnSample; on the end of file, the stop or the
+// close it drops its references from inside that callback.
+class CodecLikeCallback : public IWMReaderCallback, public IWMReaderCallbackAdvanced {
+ public:
+  CodecLikeCallback(IWMReader* reader, int stopAfter) : reader_(reader), stopAfter_(stopAfter) {
+    reader->QueryInterface(&advanced_);
+  }
+
+  HRESULT OnStatus(WMT_STATUS status, HRESULT, WMT_ATTR_DATATYPE, BYTE*, void*) override {
+    if (released_) {
+      ADD_FAILURE() << "status " << status << " after the release";
+    }
+    if (status == WMT_OPENED) opened_ = true;
+    if (status == WMT_STARTED) advanced_->DeliverTime(clock_ += kSecond);
+    if (status == WMT_EOF || status == WMT_STOPPED || status == WMT_CLOSED) {
+      ended_ = status;
+      advanced_->Release();
+      reader_->Release();
+      released_ = true;
+    }
+    return S_OK;
+  }
+  HRESULT OnSample(DWORD, QWORD, QWORD, DWORD, INSSBuffer*, void*) override {
+    if (released_) {
+      ADD_FAILURE() << "a sample after the release";
+    }
+    if (++samples_ == stopAfter_) {
+      EXPECT_EQ(reader_->Stop(), S_OK);
+    }
+    return S_OK;
+  }
+  HRESULT QueryInterface(IWMReaderCallbackAdvanced** advanced) override {
+    *advanced = this;
+    return S_OK;
+  }
+  HRESULT OnTime(QWORD, void*) override {
+    if (released_) {
+      ADD_FAILURE() << "OnTime after the release";
+    }
+    advanced_->DeliverTime(clock_ += kSecond);
+    return S_OK;
+  }
+
+  std::atomic<bool> opened_{false};
+  std::atomic<int> ended_{0};
+  std::atomic<bool> released_{false};
+
+ private:
+  IWMReader* reader_;
+  IWMReaderAdvanced* advanced_ = nullptr;
+  int stopAfter_;
+  QWORD clock_ = 0;
+  int samples_ = 0;
+};
+
+}  // namespace
+
+TEST(WmfReader, EndsCleanlyWhereverTheSessionEnds) {
+  TempDir dir;
+  const std::string path = dir.File("end.wma");
+  ASSERT_TRUE(Ffmpeg(Signal(22050, 2, 3) + " -c:a wmav2 -b:a 64k " + Quote(path)));
+  const auto waitFor = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 3000 && !done(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+  };
+
+  // Released inside the callback that ends the decode: at the end of the file, or after a
+  // stop made inside OnSample.
+  for (const int stopAfter : {-1, 5}) {
+    SCOPED_TRACE(stopAfter);
+    IWMReader* reader = nullptr;
+    ASSERT_EQ(WMCreateReader(nullptr, 0, &reader), S_OK);
+    CodecLikeCallback callback(reader, stopAfter);
+    IWMReaderAdvanced* advanced = nullptr;
+    ASSERT_EQ(reader->QueryInterface(&advanced), S_OK);
+    ASSERT_EQ(advanced->SetUserProvidedClock(1), S_OK);
+    advanced->Release();
+    ASSERT_EQ(reader->Open(W(path).c_str(), &callback, nullptr), S_OK);
+    ASSERT_TRUE(waitFor([&] { return callback.opened_.load(); }));
+    ASSERT_EQ(reader->Start(0, 0, 1.0f, nullptr), S_OK);
+    ASSERT_TRUE(waitFor([&] { return callback.released_.load(); }));
+    EXPECT_EQ(callback.ended_, stopAfter < 0 ? WMT_EOF : WMT_STOPPED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+
+  // Ended from the test's thread in the middle of the decode: by Close, which reports
+  // WMT_CLOSED before it returns, and by the final release.
+  for (const bool close : {true, false}) {
+    SCOPED_TRACE(close ? "close" : "release");
+    TestReader reader;
+    ASSERT_EQ(reader.Open(path), S_OK);
+    ASSERT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), S_OK);
+    ASSERT_TRUE(waitFor([&] { return reader.harness().samples() > 3; }));
+    if (close) {
+      ASSERT_EQ(reader.reader()->Close(), S_OK);
+      EXPECT_EQ(reader.harness().statuses().back(), WMT_CLOSED);
+    }
+    reader.Release();
+  }
+}

@@ -262,3 +262,70 @@ class TestReader {
 };
 
 }  // namespace wmf_test
+
+namespace wmf_test {
+
+// Byte-level surgery on an ASF header, to make damaged and protected files from good ones.
+class AsfBytes {
+ public:
+  explicit AsfBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::vector<std::uint8_t>& bytes() { return bytes_; }
+  std::uint64_t headerSize() const { return Get(16, 8); }
+
+  // Offset of the first top-level header object whose GUID starts with `first` (its first
+  // four stored bytes, little-endian Data1), or 0.
+  std::size_t Find(std::uint32_t first) const {
+    for (std::size_t pos = 30; pos + 24 <= headerSize();) {
+      if (Get(pos, 4) == first) return pos;
+      pos += static_cast<std::size_t>(Get(pos + 16, 8));
+    }
+    return 0;
+  }
+  std::uint64_t Get(std::size_t at, int bytes) const {
+    std::uint64_t v = 0;
+    for (int i = bytes; i-- > 0;) v = v << 8 | bytes_[at + i];
+    return v;
+  }
+  void Put(std::size_t at, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) bytes_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  }
+  // Inserts an object (GUID bytes and body) at `at`, growing the header and, for `parent`
+  // (a header extension's offset, or 0), that object and its data size too.
+  void Insert(std::size_t at, const std::vector<std::uint8_t>& guid,
+              const std::vector<std::uint8_t>& body, std::size_t parent = 0) {
+    std::vector<std::uint8_t> object(guid);
+    object.resize(24);
+    object.insert(object.end(), body.begin(), body.end());
+    const std::uint64_t size = object.size();
+    for (int i = 0; i < 8; ++i) object[16 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    bytes_.insert(bytes_.begin() + static_cast<std::ptrdiff_t>(at), object.begin(), object.end());
+    Put(16, headerSize() + size, 8);
+    if (parent == 0) {
+      Put(24, Get(24, 4) + 1, 4);
+    } else {
+      Put(parent + 16, Get(parent + 16, 8) + size, 8);
+      Put(parent + 42, Get(parent + 42, 4) + size, 4);
+    }
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// GUIDs as stored in a file.
+inline std::vector<std::uint8_t> GuidBytes(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3,
+                                           std::vector<std::uint8_t> d4) {
+  std::vector<std::uint8_t> g{
+      static_cast<std::uint8_t>(d1),       static_cast<std::uint8_t>(d1 >> 8),
+      static_cast<std::uint8_t>(d1 >> 16), static_cast<std::uint8_t>(d1 >> 24),
+      static_cast<std::uint8_t>(d2),       static_cast<std::uint8_t>(d2 >> 8),
+      static_cast<std::uint8_t>(d3),       static_cast<std::uint8_t>(d3 >> 8)};
+  g.insert(g.end(), d4.begin(), d4.end());
+  return g;
+}
+
+constexpr std::uint32_t kFileProperties = 0x8CABDCA1;
+constexpr std::uint32_t kHeaderExtension = 0x5FBF03B5;
+
+}  // namespace wmf_test
