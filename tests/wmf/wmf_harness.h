@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -271,6 +273,7 @@ class AsfBytes {
   explicit AsfBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
   std::vector<std::uint8_t>& bytes() { return bytes_; }
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   std::uint64_t headerSize() const { return Get(16, 8); }
 
   // Offset of the first top-level header object whose GUID starts with `first` (its first
@@ -315,13 +318,12 @@ class AsfBytes {
 
 // GUIDs as stored in a file.
 inline std::vector<std::uint8_t> GuidBytes(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3,
-                                           std::vector<std::uint8_t> d4) {
-  std::vector<std::uint8_t> g{
-      static_cast<std::uint8_t>(d1),       static_cast<std::uint8_t>(d1 >> 8),
-      static_cast<std::uint8_t>(d1 >> 16), static_cast<std::uint8_t>(d1 >> 24),
-      static_cast<std::uint8_t>(d2),       static_cast<std::uint8_t>(d2 >> 8),
-      static_cast<std::uint8_t>(d3),       static_cast<std::uint8_t>(d3 >> 8)};
-  g.insert(g.end(), d4.begin(), d4.end());
+                                           const std::array<std::uint8_t, 8>& d4) {
+  std::vector<std::uint8_t> g(16);
+  for (int i = 0; i < 4; ++i) g[i] = static_cast<std::uint8_t>(d1 >> (8 * i));
+  for (int i = 0; i < 2; ++i) g[4 + i] = static_cast<std::uint8_t>(d2 >> (8 * i));
+  for (int i = 0; i < 2; ++i) g[6 + i] = static_cast<std::uint8_t>(d3 >> (8 * i));
+  std::copy(d4.begin(), d4.end(), g.begin() + 8);
   return g;
 }
 
