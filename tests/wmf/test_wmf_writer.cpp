@@ -1,0 +1,269 @@
+// The writer: exports made the way the WMA codec makes them (profile searched in the codec
+// listing, file sink) decode with ffmpeg at the chosen bitrate, rate and channels, to the
+// very samples of ffmpeg's own encode of the same input; misuse is refused.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "tests/support/test_files.h"
+#include "tests/wmf/wmf_harness.h"
+
+using namespace wmf_test;
+using testing_support::TempDir;
+
+namespace {
+
+struct Listed {
+  WAVEFORMATEX wave;
+  std::vector<BYTE> block;  // the whole format block
+};
+
+// The codec format the WMA codec picks: WMA 2 at this rate and channel count within 249
+// bit/s of the bitrate, the largest block, the later one on a tie.
+std::optional<Listed> FindFormat(int rate, int channels, int kbps) {
+  IWMProfileManager* manager = nullptr;
+  EXPECT_EQ(WMCreateProfileManager(&manager), S_OK);
+  const ComPtr<IWMProfileManager> holdManager(manager);
+  IWMCodecInfo* info = nullptr;
+  EXPECT_EQ(manager->QueryInterface(&info), S_OK);
+  const ComPtr<IWMCodecInfo> holdInfo(info);
+  DWORD codecs = 0, formats = 0;
+  EXPECT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
+  std::optional<Listed> best;
+  for (DWORD codec = 0; codec < codecs; ++codec) {
+    EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
+    for (DWORD f = 0; f < formats; ++f) {
+      IWMStreamConfig* config = nullptr;
+      EXPECT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, f, &config), S_OK);
+      const ComPtr<IWMStreamConfig> holdConfig(config);
+      IWMMediaProps* props = nullptr;
+      EXPECT_EQ(config->QueryInterface(&props), S_OK);
+      const ComPtr<IWMMediaProps> holdProps(props);
+      DWORD size = 0;
+      EXPECT_EQ(props->GetMediaType(nullptr, &size), S_OK);
+      std::vector<std::uint64_t> storage(size / 8 + 1);
+      auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
+      EXPECT_EQ(props->GetMediaType(type, &size), S_OK);
+      EXPECT_TRUE(type->formattype == WMFORMAT_WaveFormatEx);
+      WAVEFORMATEX wave;
+      std::memcpy(&wave, type->pbFormat, sizeof wave);
+      const long long off = static_cast<long long>(wave.nAvgBytesPerSec) * 8 - kbps * 1000LL;
+      if (wave.wFormatTag == WAVE_FORMAT_WMAUDIO2 && wave.nSamplesPerSec == DWORD(rate) &&
+          wave.nChannels == channels && off >= -249 && off <= 249 &&
+          (!best || wave.nBlockAlign >= best->wave.nBlockAlign)) {
+        best = Listed{wave, std::vector<BYTE>(type->pbFormat, type->pbFormat + type->cbFormat)};
+      }
+    }
+  }
+  return best;
+}
+
+ComPtr<IWMProfile> ProfileFor(const Listed& format) {
+  IWMProfileManager* manager = nullptr;
+  EXPECT_EQ(WMCreateProfileManager(&manager), S_OK);
+  const ComPtr<IWMProfileManager> holdManager(manager);
+  IWMProfile* profile = nullptr;
+  EXPECT_EQ(manager->CreateEmptyProfile(WMT_VER_7_0, &profile), S_OK);
+  ComPtr<IWMProfile> result(profile);
+  EXPECT_EQ(profile->SetName(u"Custom Profile"), S_OK);
+  IWMStreamConfig* config = nullptr;
+  EXPECT_EQ(profile->CreateNewStream(WMMEDIATYPE_Audio, &config), S_OK);
+  const ComPtr<IWMStreamConfig> holdConfig(config);
+  EXPECT_EQ(config->SetStreamNumber(1), S_OK);
+  EXPECT_EQ(config->SetStreamName(u"Audio Stream"), S_OK);
+  EXPECT_EQ(config->SetConnectionName(u"Audio"), S_OK);
+  EXPECT_EQ(config->SetBitrate(format.wave.nAvgBytesPerSec * 8), S_OK);
+  IWMMediaProps* props = nullptr;
+  EXPECT_EQ(config->QueryInterface(&props), S_OK);
+  const ComPtr<IWMMediaProps> holdProps(props);
+  std::vector<BYTE> block = format.block;
+  WM_MEDIA_TYPE type{WMMEDIATYPE_Audio,
+                     WMMEDIASUBTYPE_WMAudioV8,
+                     1,
+                     0,
+                     format.wave.nBlockAlign,
+                     WMFORMAT_WaveFormatEx,
+                     nullptr,
+                     ULONG(block.size()),
+                     block.data()};
+  EXPECT_EQ(props->SetMediaType(&type), S_OK);
+  EXPECT_EQ(profile->AddStream(config), S_OK);
+  return result;
+}
+
+struct WriterSet {
+  ComPtr<IWMWriter> writer;
+  ComPtr<IWMWriterFileSink2> sink;
+};
+
+// A writer with its sink added and opened on `path`, the profile set and writing begun.
+WriterSet BeginWriter(const std::string& path, const Listed& format, int bits) {
+  WriterSet set;
+  IWMWriter* writer = nullptr;
+  EXPECT_EQ(WMCreateWriter(nullptr, &writer), S_OK);
+  set.writer = ComPtr<IWMWriter>(writer);
+  IWMWriterFileSink* sink = nullptr;
+  EXPECT_EQ(WMCreateWriterFileSink(&sink), S_OK);
+  const ComPtr<IWMWriterFileSink> holdSink(sink);
+  IWMWriterFileSink2* sink2 = nullptr;
+  EXPECT_EQ(sink->QueryInterface(&sink2), S_OK);
+  set.sink = ComPtr<IWMWriterFileSink2>(sink2);
+  IWMWriterAdvanced* advanced = nullptr;
+  EXPECT_EQ(writer->QueryInterface(&advanced), S_OK);
+  const ComPtr<IWMWriterAdvanced> holdAdvanced(advanced);
+  EXPECT_EQ(advanced->AddSink(sink2), S_OK);
+  EXPECT_EQ(writer->SetProfile(ProfileFor(format).get()), S_OK);
+  if (bits == 8) {
+    IWMInputMediaProps* input = nullptr;
+    EXPECT_EQ(writer->GetInputProps(0, &input), S_OK);
+    const ComPtr<IWMInputMediaProps> holdInput(input);
+    DWORD size = 0;
+    EXPECT_EQ(input->GetMediaType(nullptr, &size), S_OK);
+    std::vector<std::uint64_t> storage(size / 8 + 1);
+    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
+    EXPECT_EQ(input->GetMediaType(type, &size), S_OK);
+    auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+    wave->wBitsPerSample = 8;
+    wave->nBlockAlign = wave->nChannels;
+    EXPECT_EQ(input->SetMediaType(type), S_OK);
+    EXPECT_EQ(writer->SetInputProps(0, input), S_OK);
+  }
+  EXPECT_EQ(sink2->Open(W(path).c_str()), S_OK);
+  EXPECT_EQ(writer->BeginWriting(), S_OK);
+  return set;
+}
+
+// Writes `pcm` in chunks of whole frames of about 32 KiB, one sample per chunk.
+void Feed(IWMWriter* writer, const std::string& pcm, int frameBytes) {
+  const std::size_t chunk = 32768 / frameBytes * frameBytes;
+  for (std::size_t at = 0; at < pcm.size(); at += chunk) {
+    const auto n = static_cast<DWORD>(std::min(chunk, pcm.size() - at));
+    INSSBuffer* sample = nullptr;
+    ASSERT_EQ(writer->AllocateSample(n, &sample), S_OK);
+    BYTE* data = nullptr;
+    DWORD length = 0;
+    ASSERT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
+    ASSERT_EQ(length, n);
+    std::memcpy(data, pcm.data() + at, n);
+    EXPECT_EQ(writer->WriteSample(0, 0, 0, sample), S_OK);
+    sample->Release();
+  }
+}
+
+std::set<std::string> PacketSizes(const std::string& path) {
+  const std::string out = RunCommand(
+      "ffprobe -v error -select_streams a:0 -show_entries "
+      "packet=size -of csv=p=0 " +
+      Quote(path));
+  std::set<std::string> sizes;
+  for (std::size_t at = 0, end; at < out.size(); at = end + 1) {
+    end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    if (end > at) sizes.insert(out.substr(at, end - at));
+  }
+  return sizes;
+}
+
+}  // namespace
+
+TEST(WmfWriter, ExportsDecodeLikeFfmpegsOwnEncode) {
+  const struct {
+    int rate, channels, kbps, bits;
+  } cases[] = {{44100, 2, 128, 16}, {48000, 2, 320, 16}, {22050, 1, 32, 16},
+               {8000, 1, 24, 16},   {11025, 2, 96, 8},   {32000, 1, 64, 16}};
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz " + std::to_string(c.channels) + " ch " +
+                 std::to_string(c.kbps) + " kbit/s " + std::to_string(c.bits) + " bits");
+    const std::string wav = dir.File("in.wav"), ours = dir.File("ours.wma");
+    const std::string ref = dir.File("ref.wma");
+    const std::string pcmFormat = c.bits == 8 ? "u8" : "s16le";
+    ASSERT_TRUE(
+        Ffmpeg(Signal(c.rate, c.channels, 3.3) + " -c:a pcm_" + pcmFormat + " " + Quote(wav)));
+    const std::string pcm =
+        RunCommand("ffmpeg -v error -i " + Quote(wav) + " -f " + pcmFormat + " -");
+    const std::optional<Listed> format = FindFormat(c.rate, c.channels, c.kbps);
+    ASSERT_TRUE(format.has_value());
+
+    WriterSet set = BeginWriter(ours, *format, c.bits);
+    Feed(set.writer.get(), pcm, c.channels * c.bits / 8);
+    ASSERT_EQ(set.writer->EndWriting(), S_OK);
+    ASSERT_EQ(set.sink->Close(), S_OK);
+
+    EXPECT_EQ(Probe(ours, "stream=codec_name"), "wmav2");
+    EXPECT_EQ(Probe(ours, "stream=sample_rate"), std::to_string(c.rate));
+    EXPECT_EQ(Probe(ours, "stream=channels"), std::to_string(c.channels));
+    EXPECT_EQ(Probe(ours, "stream=bit_rate"), std::to_string(c.kbps * 1000));
+    EXPECT_EQ(PacketSizes(ours), std::set<std::string>{std::to_string(format->wave.nBlockAlign)})
+        << "every packet is one block of the listed size";
+    ASSERT_TRUE(Ffmpeg("-i " + Quote(wav) + " -c:a wmav2 -b:a " + std::to_string(c.kbps) + "k " +
+                       Quote(ref)));
+    EXPECT_EQ(Probe(ours, "format=duration"), Probe(ref, "format=duration"));
+    EXPECT_TRUE(FfmpegPcm(ours) == FfmpegPcm(ref)) << "decodes to ffmpeg's own encode";
+  }
+}
+
+TEST(WmfWriter, OffersOnlyFormatsItCanWrite) {
+  // The bitrates of the export dialog at CD quality, and none above the rate of 16-bit PCM.
+  for (const int kbps : {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 256, 320}) {
+    EXPECT_TRUE(FindFormat(44100, 2, kbps).has_value()) << kbps;
+  }
+  for (const int kbps : {16, 100, 127, 129, 384}) EXPECT_FALSE(FindFormat(44100, 2, kbps)) << kbps;
+  EXPECT_TRUE(FindFormat(8000, 1, 128).has_value());
+  EXPECT_FALSE(FindFormat(8000, 1, 160).has_value());
+  EXPECT_FALSE(FindFormat(96000, 2, 128).has_value());
+  EXPECT_FALSE(FindFormat(44100, 3, 128).has_value());
+}
+
+TEST(WmfWriter, RefusesMisuse) {
+  TempDir dir;
+  const std::optional<Listed> format = FindFormat(44100, 2, 128);
+  ASSERT_TRUE(format.has_value());
+  Listed unlisted = *format;
+  reinterpret_cast<WAVEFORMATEX*>(unlisted.block.data())->nAvgBytesPerSec += 1;
+
+  IWMWriter* writer = nullptr;
+  ASSERT_EQ(WMCreateWriter(nullptr, &writer), S_OK);
+  const ComPtr<IWMWriter> hold(writer);
+  INSSBuffer* sample = nullptr;
+  ASSERT_EQ(writer->AllocateSample(6, &sample), S_OK);
+  const ComPtr<INSSBuffer> holdSample(sample);
+  IWMInputMediaProps* input = nullptr;
+  EXPECT_EQ(writer->GetInputProps(0, &input), NS_E_INVALID_REQUEST) << "no profile yet";
+  EXPECT_EQ(writer->SetProfile(ProfileFor(unlisted).get()), E_INVALIDARG);
+  EXPECT_EQ(writer->BeginWriting(), NS_E_INVALID_REQUEST) << "no profile, no sink";
+  EXPECT_EQ(writer->SetProfile(ProfileFor(*format).get()), S_OK);
+  EXPECT_EQ(writer->BeginWriting(), NS_E_INVALID_REQUEST) << "no sink";
+  EXPECT_EQ(writer->WriteSample(0, 0, 0, sample), NS_E_INVALID_REQUEST) << "not writing";
+  EXPECT_EQ(writer->EndWriting(), NS_E_INVALID_REQUEST);
+  IWMInputMediaProps* unused = nullptr;
+  EXPECT_EQ(writer->GetInputProps(1, &unused), E_INVALIDARG);
+  INSSBuffer* huge = nullptr;
+  EXPECT_EQ(writer->AllocateSample(0xFFFFFFFF, &huge), E_OUTOFMEMORY);
+
+  WriterSet set = BeginWriter(dir.File("m.wma"), *format, 16);
+  EXPECT_EQ(set.writer->WriteSample(0, 0, 0, sample), E_INVALIDARG) << "six bytes: 1.5 frames";
+  EXPECT_EQ(set.writer->WriteSample(1, 0, 0, sample), E_INVALIDARG) << "no input 1";
+  EXPECT_EQ(set.sink->Close(), NS_E_INVALID_REQUEST) << "the writer still writes";
+  EXPECT_EQ(set.writer->SetProfile(ProfileFor(*format).get()), NS_E_INVALID_REQUEST);
+  EXPECT_EQ(set.writer->EndWriting(), S_OK);
+  EXPECT_EQ(set.sink->Close(), S_OK);
+  EXPECT_EQ(set.sink->Close(), NS_E_INVALID_REQUEST);
+}
+
+TEST(WmfWriter, AWriterDroppedWhileWritingLeavesAFinishedFile) {
+  TempDir dir;
+  const std::optional<Listed> format = FindFormat(22050, 2, 64);
+  ASSERT_TRUE(format.has_value());
+  const std::string path = dir.File("dropped.wma");
+  {
+    WriterSet set = BeginWriter(path, *format, 16);
+    Feed(set.writer.get(), std::string(22050 * 4 * 2, '\x10'), 4);  // two seconds
+  }
+  EXPECT_EQ(Probe(path, "stream=codec_name"), "wmav2");
+  EXPECT_NEAR(std::stod(Probe(path, "format=duration")), 2.0, 0.1);
+  const long frames = static_cast<long>(FfmpegPcm(path).size() / 4);
+  EXPECT_LE(std::labs(frames - 2 * 22050), 1024) << "all that was written, within one block";
+}
