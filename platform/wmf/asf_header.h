@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/wmf/byte_source.h"
 #include "platform/wmf/wmf_types.h"
@@ -26,15 +27,25 @@ class AsfHeader {
   bool encrypted() const { return encrypted_; }
   // The content description object (title, author, copyright, description, rating).
   bool hasContentDescription() const { return hasContentDescription_; }
+  // Every entry of the content description, extended content description, metadata and
+  // metadata library objects lies inside its object (TagLib reads them without looking at
+  // the object's end).
+  bool attributesFit() const { return attributesFit_; }
 
  private:
   HRESULT WalkObjects(ByteSource& bytes, std::uint64_t begin, std::uint64_t end,
                       std::uint64_t count, bool topLevel);
   HRESULT WalkExtension(ByteSource& bytes, std::uint64_t begin, std::uint64_t end);
+  HRESULT Note(ByteSource& bytes, const GUID& id, std::uint64_t begin, std::uint64_t size,
+               bool topLevel);
+  // Checks the entries of an attribute object; `entries` walks its body.
+  HRESULT CheckEntries(ByteSource& bytes, std::uint64_t begin, std::uint64_t size,
+                       bool (*entries)(const std::vector<std::uint8_t>& body));
 
   std::uint64_t size_ = 0;
   bool encrypted_ = false;
   bool hasContentDescription_ = false;
+  bool attributesFit_ = true;
 };
 
 }  // namespace platform::wmf

@@ -21,7 +21,7 @@ HRESULT AsfMediaFile::Open(std::unique_ptr<ByteSource> bytes, TagLib::IOStream* 
   attributes_.AddNumber(u"Duration", WMT_TYPE_QWORD,
                         static_cast<std::uint64_t>(media_.duration100ns()), 8);
   attributes_.AddNumber(u"Bitrate", WMT_TYPE_DWORD, media_.bitrate(), 4);
-  ListTags(tags, header.hasContentDescription());
+  if (header.attributesFit()) ListTags(tags, header.hasContentDescription());
   return S_OK;
 }
 

@@ -20,7 +20,8 @@ class AsfMediaFile {
   // bytes; may be null) and opens its audio. S_OK; E_ACCESSDENIED for a file with an
   // encryption object (isProtected(), nothing more is read); E_FAIL for a file that is not
   // ASF or whose header does not hold together, or the failures of MediaSource::Open.
-  // Attributes TagLib cannot read are left out.
+  // The file's own attributes are left out when their objects do not hold together, or
+  // when TagLib cannot read them.
   HRESULT Open(std::unique_ptr<ByteSource> bytes, TagLib::IOStream* tags,
                const std::atomic<bool>* abort);
 

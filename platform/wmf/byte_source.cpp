@@ -39,7 +39,7 @@ class MemorySource final : public ByteSource {
     if (offset < 0) return -1;
     if (static_cast<std::uint64_t>(offset) >= size_) return 0;
     const std::size_t n = std::min(count, size_ - static_cast<std::size_t>(offset));
-    std::memcpy(buffer, data_ + offset, n);
+    if (n > 0) std::memcpy(buffer, data_ + offset, n);
     return static_cast<std::int64_t>(n);
   }
 

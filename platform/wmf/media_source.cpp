@@ -13,7 +13,7 @@ namespace platform::wmf {
 
 namespace {
 
-constexpr int kIoBufferBytes = 1 << 16;
+constexpr int kIoBufferBytes = 1 << 15;
 
 }  // namespace
 

@@ -35,7 +35,7 @@ HRESULT WMMetadataEditor::Open(const WCHAR* path) {
     {
       const std::unique_ptr<ByteSource> bytes = ByteSource::OpenFile(name, &hr);
       if (!bytes) return hr;
-      if (FAILED(header.Read(*bytes))) return E_FAIL;
+      if (FAILED(header.Read(*bytes)) || !header.attributesFit()) return E_FAIL;
     }
     auto file = std::make_unique<TagLib::ASF::File>(name.c_str(), false);
     if (!file->isValid() || file->tag() == nullptr) return E_FAIL;

@@ -13,8 +13,8 @@ namespace platform::wmf {
 class WMMetadataEditor final : public ComObject<IWMMetadataEditor, IWMHeaderInfo> {
  public:
   // E_FILE_NOT_FOUND / E_PATH_NOT_FOUND / E_ACCESSDENIED when the file cannot be read, E_FAIL
-  // when it is not an ASF file whose header holds together, NS_E_INVALID_REQUEST when a file
-  // is open already.
+  // when it is not an ASF file whose header and attribute objects hold together,
+  // NS_E_INVALID_REQUEST when a file is open already.
   HRESULT Open(const WCHAR* path) override;
   HRESULT Close() override;
   // E_ACCESSDENIED for a file opened read-only, E_FAIL when TagLib cannot save.
