@@ -77,6 +77,45 @@ TEST(WmfHostile, DamagedHeadersAreRefusedByReaderAndEditor) {
   }
 }
 
+TEST(WmfHostile, AttributesThatOverrunTheirObjectAreLeftOut) {
+  TempDir dir;
+  const AsfBytes good(GoodFile(dir));
+  const std::size_t description = good.Find(kContentDescription);
+  const std::size_t extended = good.Find(kExtendedContentDescription);
+  ASSERT_NE(description, 0u);
+  ASSERT_NE(extended, 0u);
+  {
+    TestReader reader;
+    ASSERT_EQ(reader.Open(dir.File("good.wma")), S_OK);
+    EXPECT_EQ(Text(Attribute(reader.header().get(), u"Title").value_or(std::vector<BYTE>{})), "T");
+    EXPECT_TRUE(Attribute(reader.header().get(), u"WM/EncodingSettings").has_value());
+  }
+  const struct {
+    const char* what;
+    std::size_t at;
+    std::uint64_t value;
+    int bytes;
+  } cases[] = {
+      {"65535 extended attributes", extended + 24, 0xFFFF, 2},
+      {"an extended attribute name past the object", extended + 26, 0x7FFF, 2},
+      {"a title past the object", description + 24, 0xFFFE, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    AsfBytes file = good;
+    file.Put(c.at, c.value, c.bytes);
+    const std::string path = dir.File("overrun.wma");
+    WriteFileBytes(path, file.bytes());
+    TestReader reader;
+    ASSERT_EQ(reader.Open(path), S_OK) << "the audio still plays";
+    const ComPtr<IWMHeaderInfo> header = reader.header();
+    EXPECT_TRUE(Attribute(header.get(), u"Duration").has_value());
+    EXPECT_FALSE(Attribute(header.get(), u"Title").has_value());
+    EXPECT_FALSE(Attribute(header.get(), u"WM/EncodingSettings").has_value());
+    EXPECT_EQ(EditorOpen(path), E_FAIL) << "the editor would write them back";
+  }
+}
+
 TEST(WmfHostile, DamagedAudioGivesAShorterDecode) {
   TempDir dir;
   const AsfBytes good(GoodFile(dir));

@@ -329,5 +329,7 @@ inline std::vector<std::uint8_t> GuidBytes(std::uint32_t d1, std::uint16_t d2, s
 
 constexpr std::uint32_t kFileProperties = 0x8CABDCA1;
 constexpr std::uint32_t kHeaderExtension = 0x5FBF03B5;
+constexpr std::uint32_t kContentDescription = 0x75B22633;
+constexpr std::uint32_t kExtendedContentDescription = 0xD2D0A440;
 
 }  // namespace wmf_test
