@@ -21,7 +21,9 @@
 // after they return nothing is called back. The final Release made inside a callback frees
 // the reader on its own thread right after that callback returns, without any further
 // callback; that thread then ends by itself and process exit waits for it. Whoever must know
-// the thread has ended makes the final Release outside the callbacks.
+// the thread has ended makes the final Release outside the callbacks. Reader methods may be
+// called from any thread, but Open, Close and the final Release not at the same time as one
+// another. Every other object is used by one thread at a time.
 #pragma once
 
 #include "platform/wmf/wmf_types.h"
