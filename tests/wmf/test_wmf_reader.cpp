@@ -3,7 +3,6 @@
 // caller's clock; the end of a session from inside and outside the callbacks.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -24,15 +23,9 @@ OutputFormat OutputOf(IWMReader* reader) {
   IWMOutputMediaProps* props = nullptr;
   EXPECT_EQ(reader->GetOutputProps(0, &props), S_OK);
   const ComPtr<IWMOutputMediaProps> hold(props);
-  DWORD size = 0;
-  EXPECT_EQ(props->GetMediaType(nullptr, &size), S_OK);
-  std::vector<std::uint64_t> storage(size / 8 + 1);
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
-  EXPECT_EQ(props->GetMediaType(type, &size), S_OK);
+  MediaTypeCopy type(props);
   EXPECT_EQ(type->cbFormat, sizeof(WAVEFORMATEX));
-  OutputFormat out{type->majortype, type->subtype, type->formattype, {}};
-  std::memcpy(&out.wave, type->pbFormat, sizeof out.wave);
-  return out;
+  return OutputFormat{type->majortype, type->subtype, type->formattype, *type.wave()};
 }
 
 // Checks what the reader makes of `path` against ffprobe and ffmpeg's decode.
@@ -59,14 +52,20 @@ void ExpectSameAsFfmpeg(const std::string& path) {
   ASSERT_TRUE(bitrate.has_value());
   EXPECT_EQ(type, WMT_TYPE_DWORD);
   EXPECT_EQ(std::to_string(Number(*bitrate)), Probe(path, "stream=bit_rate"));
+  const std::pair<const char16_t*, const char*> texts[] = {{u"Title", "title"},
+                                                           {u"Author", "artist"}};
+  for (const auto& [name, tag] : texts) {
+    const auto value = Attribute(header.get(), name);
+    EXPECT_EQ(value ? Text(*value) : "", Probe(path, std::string("format_tags=") + tag));
+  }
 
   reader.ReadToEnd();
-  const std::string pcm = reader.harness().pcm();
+  const ReaderHarness::Seen seen = reader.harness().seen();
+  const std::string& pcm = seen.pcm;
   const std::string expected = FfmpegPcm(path);
   EXPECT_EQ(pcm.size(), expected.size());
   EXPECT_TRUE(pcm == expected) << "the samples differ from ffmpeg's decode";
-  EXPECT_EQ(reader.harness().end(),
-            pcm.size() / out.wave.nBlockAlign * kSecond / out.wave.nSamplesPerSec);
+  EXPECT_EQ(seen.end, pcm.size() / out.wave.nBlockAlign * kSecond / out.wave.nSamplesPerSec);
 }
 
 }  // namespace
@@ -86,7 +85,8 @@ TEST(WmfReader, ReadsFilesFfmpegWrote) {
                  std::to_string(c.channels) + " ch");
     const std::string path = dir.File(std::string(c.codec) + std::to_string(c.rate) + ".wma");
     ASSERT_TRUE(Ffmpeg(Signal(c.rate, c.channels, 2.5) + " -c:a " + c.codec + " -b:a " +
-                       std::to_string(c.kbps) + "k " + Quote(path)));
+                       std::to_string(c.kbps) + "k -metadata title=中文标题 -metadata artist=作者 " +
+                       Quote(path)));
     ExpectSameAsFfmpeg(path);
   }
 }
@@ -122,26 +122,27 @@ TEST(WmfReader, DeliversWhatTheClockAllowsAndStopsWhenTold) {
   ASSERT_EQ(reader.Open(path), S_OK);
   ASSERT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), S_OK);
   ASSERT_TRUE(reader.harness().WaitFor(WMT_STARTED));
-  EXPECT_EQ(reader.harness().samples(), 0) << "nothing before the clock moves";
+  EXPECT_EQ(reader.harness().seen().samples, 0) << "nothing before the clock moves";
   for (const QWORD until : {kSecond / 4, kSecond, kSecond, 3 * kSecond + 12345}) {
     SCOPED_TRACE(until);
     ASSERT_EQ(reader.advanced()->DeliverTime(until), S_OK);
     ASSERT_TRUE(reader.harness().WaitForTime(until));
-    EXPECT_LT(reader.harness().lastStart(), until);
-    EXPECT_GE(reader.harness().end(), until);
-    EXPECT_LE(reader.harness().end(), until + block);
+    const ReaderHarness::Seen seen = reader.harness().seen();
+    EXPECT_LT(seen.lastStart, until);
+    EXPECT_GE(seen.end, until);
+    EXPECT_LE(seen.end, until + block);
   }
   ASSERT_EQ(reader.reader()->Stop(), S_OK);
   ASSERT_TRUE(reader.harness().WaitFor(WMT_STOPPED));
-  const int delivered = reader.harness().samples();
+  const int delivered = reader.harness().seen().samples;
   EXPECT_EQ(reader.advanced()->DeliverTime(5 * kSecond), S_OK);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(reader.harness().samples(), delivered) << "no samples after the stop";
+  EXPECT_EQ(reader.harness().seen().samples, delivered) << "no samples after the stop";
   EXPECT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), NS_E_INVALID_REQUEST);
 
   ASSERT_EQ(reader.reader()->Close(), S_OK);
   reader.harness().Forbid();
-  EXPECT_EQ(reader.harness().statuses(),
+  EXPECT_EQ(reader.harness().seen().statuses,
             (std::vector<WMT_STATUS>{WMT_OPENED, WMT_STARTED, WMT_STOPPED, WMT_CLOSED}));
   EXPECT_EQ(reader.advanced()->DeliverTime(6 * kSecond), NS_E_INVALID_REQUEST);
   EXPECT_EQ(reader.reader()->Close(), NS_E_INVALID_REQUEST);
@@ -243,10 +244,10 @@ TEST(WmfReader, EndsCleanlyWhereverTheSessionEnds) {
     TestReader reader;
     ASSERT_EQ(reader.Open(path), S_OK);
     ASSERT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), S_OK);
-    ASSERT_TRUE(waitFor([&] { return reader.harness().samples() > 3; }));
+    ASSERT_TRUE(waitFor([&] { return reader.harness().seen().samples > 3; }));
     if (close) {
       ASSERT_EQ(reader.reader()->Close(), S_OK);
-      EXPECT_EQ(reader.harness().statuses().back(), WMT_CLOSED);
+      EXPECT_EQ(reader.harness().seen().statuses.back(), WMT_CLOSED);
     }
     reader.Release();
   }

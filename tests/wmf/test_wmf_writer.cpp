@@ -41,14 +41,9 @@ std::optional<Listed> FindFormat(int rate, int channels, int kbps) {
       IWMMediaProps* props = nullptr;
       EXPECT_EQ(config->QueryInterface(&props), S_OK);
       const ComPtr<IWMMediaProps> holdProps(props);
-      DWORD size = 0;
-      EXPECT_EQ(props->GetMediaType(nullptr, &size), S_OK);
-      std::vector<std::uint64_t> storage(size / 8 + 1);
-      auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
-      EXPECT_EQ(props->GetMediaType(type, &size), S_OK);
+      MediaTypeCopy type(props);
       EXPECT_TRUE(type->formattype == WMFORMAT_WaveFormatEx);
-      WAVEFORMATEX wave;
-      std::memcpy(&wave, type->pbFormat, sizeof wave);
+      const WAVEFORMATEX wave = *type.wave();
       const long long off = static_cast<long long>(wave.nAvgBytesPerSec) * 8 - kbps * 1000LL;
       if (wave.wFormatTag == WAVE_FORMAT_WMAUDIO2 && wave.nSamplesPerSec == DWORD(rate) &&
           wave.nChannels == channels && off >= -249 && off <= 249 &&
@@ -119,15 +114,10 @@ WriterSet BeginWriter(const std::string& path, const Listed& format, int bits) {
     IWMInputMediaProps* input = nullptr;
     EXPECT_EQ(writer->GetInputProps(0, &input), S_OK);
     const ComPtr<IWMInputMediaProps> holdInput(input);
-    DWORD size = 0;
-    EXPECT_EQ(input->GetMediaType(nullptr, &size), S_OK);
-    std::vector<std::uint64_t> storage(size / 8 + 1);
-    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
-    EXPECT_EQ(input->GetMediaType(type, &size), S_OK);
-    auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
-    wave->wBitsPerSample = 8;
-    wave->nBlockAlign = wave->nChannels;
-    EXPECT_EQ(input->SetMediaType(type), S_OK);
+    MediaTypeCopy type(input);
+    type.wave()->wBitsPerSample = 8;
+    type.wave()->nBlockAlign = type.wave()->nChannels;
+    EXPECT_EQ(input->SetMediaType(type.get()), S_OK);
     EXPECT_EQ(writer->SetInputProps(0, input), S_OK);
   }
   EXPECT_EQ(sink2->Open(W(path).c_str()), S_OK);

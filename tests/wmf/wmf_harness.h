@@ -100,6 +100,23 @@ inline std::uint64_t Number(const std::vector<BYTE>& value) {
   return n;
 }
 
+// The media type of `props` copied the two-call way, in a buffer of its own.
+class MediaTypeCopy {
+ public:
+  explicit MediaTypeCopy(IWMMediaProps* props) {
+    DWORD size = 0;
+    EXPECT_EQ(props->GetMediaType(nullptr, &size), S_OK);
+    storage_.resize(size / 8 + 1);
+    EXPECT_EQ(props->GetMediaType(get(), &size), S_OK);
+  }
+  WM_MEDIA_TYPE* get() { return reinterpret_cast<WM_MEDIA_TYPE*>(storage_.data()); }
+  WM_MEDIA_TYPE* operator->() { return get(); }
+  WAVEFORMATEX* wave() { return reinterpret_cast<WAVEFORMATEX*>(get()->pbFormat); }
+
+ private:
+  std::vector<std::uint64_t> storage_;
+};
+
 // Records every callback; with a clock step it answers the start and each OnTime with the
 // next step, as the WMA codec does. A callback after Forbid() is a test failure.
 class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced {
@@ -130,11 +147,11 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
     EXPECT_EQ(sample->GetBufferAndLength(&data, &length), S_OK);
     std::lock_guard lock(mutex_);
     EXPECT_EQ(output, 0u);
-    EXPECT_EQ(time, nextTime_) << "samples follow each other without gaps";
-    nextTime_ = time + duration;
-    lastStart_ = time;
-    pcm_.append(reinterpret_cast<const char*>(data), length);
-    ++samples_;
+    EXPECT_EQ(time, seen_.end) << "samples follow each other without gaps";
+    seen_.end = time + duration;
+    seen_.lastStart = time;
+    seen_.pcm.append(reinterpret_cast<const char*>(data), length);
+    ++seen_.samples;
     changed_.notify_all();
     return S_OK;
   }
@@ -172,27 +189,19 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
                              [&] { return !times_.empty() && times_.back() >= time; });
   }
 
-  std::vector<WMT_STATUS> statuses() const {
+  // What was delivered so far.
+  struct Seen {
+    std::vector<WMT_STATUS> statuses;
+    std::string pcm;
+    QWORD lastStart = 0;  // of the last sample
+    QWORD end = 0;        // of the last sample
+    int samples = 0;
+  };
+  Seen seen() const {
     std::lock_guard lock(mutex_);
-    std::vector<WMT_STATUS> list;
-    for (const Status& s : statuses_) list.push_back(s.status);
-    return list;
-  }
-  std::string pcm() const {
-    std::lock_guard lock(mutex_);
-    return pcm_;
-  }
-  QWORD end() const {
-    std::lock_guard lock(mutex_);
-    return nextTime_;
-  }
-  QWORD lastStart() const {
-    std::lock_guard lock(mutex_);
-    return lastStart_;
-  }
-  int samples() const {
-    std::lock_guard lock(mutex_);
-    return samples_;
+    Seen copy = seen_;
+    for (const Status& s : statuses_) copy.statuses.push_back(s.status);
+    return copy;
   }
 
  private:
@@ -207,11 +216,8 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
   std::condition_variable changed_;
   std::vector<Status> statuses_;
   std::vector<QWORD> times_;
-  std::string pcm_;
+  Seen seen_;
   QWORD clock_ = 0;
-  QWORD nextTime_ = 0;
-  QWORD lastStart_ = 0;
-  int samples_ = 0;
 };
 
 // A reader with the user clock on, opened on a file and waited for.
