@@ -85,8 +85,8 @@ TEST(WmfReader, ReadsFilesFfmpegWrote) {
                  std::to_string(c.channels) + " ch");
     const std::string path = dir.File(std::string(c.codec) + std::to_string(c.rate) + ".wma");
     ASSERT_TRUE(Ffmpeg(Signal(c.rate, c.channels, 2.5) + " -c:a " + c.codec + " -b:a " +
-                       std::to_string(c.kbps) + "k -metadata title=中文标题 -metadata artist=作者 " +
-                       Quote(path)));
+                       std::to_string(c.kbps) +
+                       "k -metadata title=中文标题 -metadata artist=作者 " + Quote(path)));
     ExpectSameAsFfmpeg(path);
   }
 }
@@ -148,93 +148,27 @@ TEST(WmfReader, DeliversWhatTheClockAllowsAndStopsWhenTold) {
   EXPECT_EQ(reader.reader()->Close(), NS_E_INVALID_REQUEST);
 }
 
-namespace {
-
-// Drives the reader as the WMA codec does: one second of clock at a time; after `stopAfter`
-// samples it stops the reader from inside OnSample; on the end of file, the stop or the
-// close it drops its references from inside that callback.
-class CodecLikeCallback : public IWMReaderCallback, public IWMReaderCallbackAdvanced {
- public:
-  CodecLikeCallback(IWMReader* reader, int stopAfter) : reader_(reader), stopAfter_(stopAfter) {
-    reader->QueryInterface(&advanced_);
-  }
-
-  HRESULT OnStatus(WMT_STATUS status, HRESULT, WMT_ATTR_DATATYPE, BYTE*, void*) override {
-    if (released_) {
-      ADD_FAILURE() << "status " << status << " after the release";
-    }
-    if (status == WMT_OPENED) opened_ = true;
-    if (status == WMT_STARTED) advanced_->DeliverTime(clock_ += kSecond);
-    if (status == WMT_EOF || status == WMT_STOPPED || status == WMT_CLOSED) {
-      ended_ = status;
-      advanced_->Release();
-      reader_->Release();
-      released_ = true;
-    }
-    return S_OK;
-  }
-  HRESULT OnSample(DWORD, QWORD, QWORD, DWORD, INSSBuffer*, void*) override {
-    if (released_) {
-      ADD_FAILURE() << "a sample after the release";
-    }
-    if (++samples_ == stopAfter_) {
-      EXPECT_EQ(reader_->Stop(), S_OK);
-    }
-    return S_OK;
-  }
-  HRESULT QueryInterface(IWMReaderCallbackAdvanced** advanced) override {
-    *advanced = this;
-    return S_OK;
-  }
-  HRESULT OnTime(QWORD, void*) override {
-    if (released_) {
-      ADD_FAILURE() << "OnTime after the release";
-    }
-    advanced_->DeliverTime(clock_ += kSecond);
-    return S_OK;
-  }
-
-  std::atomic<bool> opened_{false};
-  std::atomic<int> ended_{0};
-  std::atomic<bool> released_{false};
-
- private:
-  IWMReader* reader_;
-  IWMReaderAdvanced* advanced_ = nullptr;
-  int stopAfter_;
-  QWORD clock_ = 0;
-  int samples_ = 0;
-};
-
-}  // namespace
-
 TEST(WmfReader, EndsCleanlyWhereverTheSessionEnds) {
   TempDir dir;
   const std::string path = dir.File("end.wma");
   ASSERT_TRUE(Ffmpeg(Signal(22050, 2, 3) + " -c:a wmav2 -b:a 64k " + Quote(path)));
-  const auto waitFor = [](const std::function<bool()>& done) {
-    for (int i = 0; i < 3000 && !done(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return done();
-  };
-
   // Released inside the callback that ends the decode: at the end of the file, or after a
   // stop made inside OnSample.
   for (const int stopAfter : {-1, 5}) {
     SCOPED_TRACE(stopAfter);
+    ReaderHarness harness;
     IWMReader* reader = nullptr;
     ASSERT_EQ(WMCreateReader(nullptr, 0, &reader), S_OK);
-    CodecLikeCallback callback(reader, stopAfter);
     IWMReaderAdvanced* advanced = nullptr;
     ASSERT_EQ(reader->QueryInterface(&advanced), S_OK);
     ASSERT_EQ(advanced->SetUserProvidedClock(1), S_OK);
-    advanced->Release();
-    ASSERT_EQ(reader->Open(W(path).c_str(), &callback, nullptr), S_OK);
-    ASSERT_TRUE(waitFor([&] { return callback.opened_.load(); }));
+    harness.SetClock(advanced);
+    harness.Own(reader, stopAfter);
+    ASSERT_EQ(reader->Open(W(path).c_str(), &harness, nullptr), S_OK);
+    ASSERT_TRUE(harness.WaitFor(WMT_OPENED));
     ASSERT_EQ(reader->Start(0, 0, 1.0f, nullptr), S_OK);
-    ASSERT_TRUE(waitFor([&] { return callback.released_.load(); }));
-    EXPECT_EQ(callback.ended_, stopAfter < 0 ? WMT_EOF : WMT_STOPPED);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(harness.WaitFor(stopAfter < 0 ? WMT_EOF : WMT_STOPPED));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // for a late callback
   }
 
   // Ended from the test's thread in the middle of the decode: by Close, which reports
@@ -244,7 +178,7 @@ TEST(WmfReader, EndsCleanlyWhereverTheSessionEnds) {
     TestReader reader;
     ASSERT_EQ(reader.Open(path), S_OK);
     ASSERT_EQ(reader.reader()->Start(0, 0, 1.0f, nullptr), S_OK);
-    ASSERT_TRUE(waitFor([&] { return reader.harness().seen().samples > 3; }));
+    ASSERT_TRUE(reader.harness().WaitForSamples(4));
     if (close) {
       ASSERT_EQ(reader.reader()->Close(), S_OK);
       EXPECT_EQ(reader.harness().seen().statuses.back(), WMT_CLOSED);

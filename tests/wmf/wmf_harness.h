@@ -130,12 +130,25 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
 
   void SetClock(IWMReaderAdvanced* advanced) { advanced_ = advanced; }
   void Forbid() { forbidden_ = true; }
+  // Acts as the WMA codec on a reader whose references (reader and clock) it takes over: it
+  // stops the reader inside the `stopAfter`-th OnSample and drops both references inside the
+  // callback that ends the decode, after which nothing may be called back.
+  void Own(IWMReader* reader, int stopAfter) {
+    owned_ = reader;
+    stopAfter_ = stopAfter;
+  }
 
   HRESULT OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE, BYTE*, void*) override {
     Check();
     std::lock_guard lock(mutex_);
     statuses_.push_back({status, hr});
     if (status == WMT_STARTED && step_ > 0) advanced_->DeliverTime(clock_ += step_);
+    if (owned_ != nullptr && (status == WMT_EOF || status == WMT_STOPPED)) {
+      advanced_->Release();
+      owned_->Release();
+      owned_ = nullptr;
+      forbidden_ = true;
+    }
     changed_.notify_all();
     return S_OK;
   }
@@ -151,7 +164,9 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
     seen_.end = time + duration;
     seen_.lastStart = time;
     seen_.pcm.append(reinterpret_cast<const char*>(data), length);
-    ++seen_.samples;
+    if (++seen_.samples == stopAfter_) {
+      EXPECT_EQ(owned_->Stop(), S_OK);
+    }
     changed_.notify_all();
     return S_OK;
   }
@@ -181,6 +196,11 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
       }
       return false;
     });
+  }
+  bool WaitForSamples(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30),
+                             [&] { return seen_.samples >= count; });
   }
   // Waits until OnTime(time) was called.
   bool WaitForTime(QWORD time) {
@@ -218,6 +238,8 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
   std::vector<QWORD> times_;
   Seen seen_;
   QWORD clock_ = 0;
+  IWMReader* owned_ = nullptr;
+  int stopAfter_ = 0;
 };
 
 // A reader with the user clock on, opened on a file and waited for.
