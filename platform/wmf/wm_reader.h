@@ -11,7 +11,7 @@
 
 #include "platform/wmf/asf_media_file.h"
 #include "platform/wmf/com_object.h"
-#include "platform/wmf/ns_buffer.h"
+#include "platform/wmf/nss_buffer.h"
 
 namespace platform::wmf {
 

@@ -1,7 +1,7 @@
 #include "platform/wmf/wm_writer.h"
 
 #include "platform/wmf/media_props.h"
-#include "platform/wmf/ns_buffer.h"
+#include "platform/wmf/nss_buffer.h"
 #include "platform/wmf/wm_profile.h"
 
 namespace platform::wmf {

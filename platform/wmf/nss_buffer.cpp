@@ -1,4 +1,4 @@
-#include "platform/wmf/ns_buffer.h"
+#include "platform/wmf/nss_buffer.h"
 
 #include <new>
 
