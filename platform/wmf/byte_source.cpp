@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace platform::wmf {
 
@@ -76,8 +77,11 @@ std::unique_ptr<ByteSource> ByteSource::OpenFile(const std::string& path, HRESUL
     *hr = E_FAIL;
     return nullptr;
   }
-  *hr = S_OK;
-  return std::make_unique<FileSource>(fd, static_cast<std::int64_t>(st.st_size));
+  std::unique_ptr<ByteSource> source(new (std::nothrow)
+                                         FileSource(fd, static_cast<std::int64_t>(st.st_size)));
+  if (!source) close(fd);
+  *hr = source ? S_OK : E_OUTOFMEMORY;
+  return source;
 }
 
 std::unique_ptr<ByteSource> ByteSource::FromMemory(const std::uint8_t* data, std::size_t size) {
