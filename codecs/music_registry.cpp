@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
 
 namespace {
@@ -15,7 +16,7 @@ std::unique_ptr<Music> Make(const std::string& path) {
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWav, "wav", &Make<WavMusic>, true, true}, {kMusicMp3, "mp3", nullptr, true, true},
     {kMusicWma, "wma", nullptr, true, true},         {kMusicCda, "cda", nullptr, true, false},
-    {kMusicOgg, "ogg", nullptr, true, true},         {kMusicApe, "ape", nullptr, true, true},
+    {kMusicOgg, "ogg", &Make<OggMusic>, true, true}, {kMusicApe, "ape", nullptr, true, true},
 };
 
 constexpr bool IndexedByType() {
