@@ -107,6 +107,10 @@ const char* OggStreamWriter::Drain() {
     vorbis_bitrate_addblock(&vb_);
     ogg_packet packet;
     while (vorbis_bitrate_flushpacket(&vd_, &packet) == 1) {
+      // A stream that received no samples still ends on an audio page, which players need to
+      // recognise the stream; position 0 there would make the page invalid. Position 1 is
+      // valid, and decoders still produce no sample from the page.
+      if (packet.e_o_s && packet.granulepos < 1) packet.granulepos = 1;
       ogg_stream_packetin(&os_, &packet);
       ogg_page page;
       while (ogg_stream_pageout(&os_, &page) != 0) {

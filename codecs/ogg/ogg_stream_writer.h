@@ -1,5 +1,5 @@
 // One Ogg Vorbis stream written to a new file: the encoder, the three header packets on pages
-// of their own, the audio pages and the end of the stream.
+// of their own, the audio pages and the end of the stream (also for a stream without samples).
 //
 // Failures come back as the text to show (null = success). After a failed page write the
 // stream takes nothing more; Finish then only closes the file. Not thread-safe: one thread
