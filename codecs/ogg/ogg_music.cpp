@@ -173,14 +173,20 @@ void OggMusic::Close() {
   input_.reset();
 }
 
-bool OggMusic::GetMusicInfo() {
-  if (!Open()) return false;
+const vorbis_info* OggMusic::OpenWithInfo() {
+  if (!Open()) return nullptr;
   const vorbis_info* vi = ov_info(&vf_, -1);
   if (vi == nullptr || vi->rate <= 0 || vi->rate > std::numeric_limits<std::int32_t>::max()) {
     ReportError(texts::kOggNoInfo);
     Close();
-    return false;
+    return nullptr;
   }
+  return vi;
+}
+
+bool OggMusic::GetMusicInfo() {
+  const vorbis_info* vi = OpenWithInfo();
+  if (vi == nullptr) return false;
   info.bitrate = static_cast<std::int32_t>(vi->bitrate_nominal / 1000);
   info.sampleRate = static_cast<std::int32_t>(vi->rate);
   info.channels = vi->channels;
@@ -222,13 +228,8 @@ bool OggMusic::ReadTags() {
 }
 
 bool OggMusic::OpenDecode() {
-  if (!Open()) return false;
-  const vorbis_info* vi = ov_info(&vf_, -1);
-  if (vi == nullptr) {
-    ReportError(texts::kOggNoInfo);
-    Close();
-    return false;
-  }
+  const vorbis_info* vi = OpenWithInfo();
+  if (vi == nullptr) return false;
   firstRate_ = vi->rate;
   firstChannels_ = vi->channels;
   decodeEnded_ = false;

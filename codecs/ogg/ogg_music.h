@@ -49,6 +49,8 @@ class OggMusic : public ThreadedSource {
   // Opens the input and vf_; false after reporting why (nothing stays open then).
   bool Open();
   void Close();
+  // Open, then the first stream's format; null after reporting why (nothing stays open then).
+  const vorbis_info* OpenWithInfo();
   // Frames in the leading streams that share the first stream's rate and channel count.
   std::int64_t PlayableFrames(const vorbis_info& first);
   bool SameFormatAsFirst(int link);
