@@ -28,6 +28,7 @@ struct Source {
   std::int64_t frames;
   Texts tag;
   OggEncoderSettings limits;
+  int bits = 16;  // of the cache; the writer takes it repacked to 16 bits
 };
 
 struct Exported {
@@ -50,7 +51,10 @@ Exported Export(const TempDir& dir, const std::string& out, const Source& source
   RecordingMessageBox boxes;
   GlobalEncoderSettings().ogg = source.limits;
   const std::string cachePath = dir.File("cache.wav");
-  WriteWav(cachePath, source.rate, source.channels, 16, source.frames, ToneSample);
+  WriteWav(cachePath, source.rate, source.channels, source.bits, source.frames,
+           [&](std::int64_t frame, int channel) {
+             return ToneSample(frame, channel) << (source.bits - 16);
+           });
   Exported exported;
   QueueTarget window;
   OggMusic writer(out);
@@ -102,7 +106,7 @@ TEST(OggWriter, ExportsPassTheToolsWithTheirLengthCommentsAndBitrateLimits) {
        {"TITLE=标题", "ARTIST=歌手", "ALBUM=专辑", "TRACKNUMBER=3", "GENRE=摇滚", "DATE=2024",
         encoder},
        0},
-      {{1, 48000, 96, 48000 * 4, {"", "", "", "", "2024", ""}, {}}, {"DATE=2024", encoder}, 0},
+      {{1, 48000, 96, 48000 * 4, {"", "", "", "", "2024", ""}, {}, 24}, {"DATE=2024", encoder}, 0},
       {{2, 44100, 128, 44100 * 20, none, {96, -1}}, {encoder}, -1},
       {{2, 44100, 128, 44100 * 20, none, {-1, 160}}, {encoder}, 1},
       {{2, 44100, 128, 44100 * 2, {"a\xff", "", "", "", "", ""}, {96, 64}},
