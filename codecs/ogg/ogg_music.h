@@ -8,8 +8,9 @@
 // ARTIST, ALBUM, TRACKNUMBER, DATE and GENRE (any case; a later comment replaces an earlier
 // one); invalid UTF-8 is replaced.
 // Writer: InitWriter writes the header pages, comments included (WriteTags has nothing left
-// to do), with the Ogg bitrate limits of the global encoder settings. Mono and stereo input
-// only; other channel counts are refused at the first WriteSamples. A writer destroyed
+// to do), with the Ogg bitrate limits of the global encoder settings. It takes 16-bit mono or
+// stereo samples (InitWriter sets info.bitsPerSample to 16, so a feeding source repacks other
+// widths); other channel counts are refused at the first WriteSamples. A writer destroyed
 // unfinished ends its stream so that the file stays valid; nothing is posted then.
 // Decoding runs on the shared decode loop (ThreadedSource).
 #pragma once
