@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
 
 namespace {
@@ -12,11 +13,16 @@ std::unique_ptr<Music> Make(const std::string& path) {
 }
 
 // One line per format, in type-code order.
+// clang-format off
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
-    {kMusicWav, "wav", &Make<WavMusic>, true, true}, {kMusicMp3, "mp3", nullptr, true, true},
-    {kMusicWma, "wma", nullptr, true, true},         {kMusicCda, "cda", nullptr, true, false},
-    {kMusicOgg, "ogg", nullptr, true, true},         {kMusicApe, "ape", nullptr, true, true},
+    {kMusicWav, "wav", &Make<WavMusic>, true, true},
+    {kMusicMp3, "mp3", nullptr, true, true},
+    {kMusicWma, "wma", nullptr, true, true},
+    {kMusicCda, "cda", nullptr, true, false},
+    {kMusicOgg, "ogg", &Make<OggMusic>, true, true},
+    {kMusicApe, "ape", nullptr, true, true},
 };
+// clang-format on
 
 constexpr bool IndexedByType() {
   for (int i = 0; i < kMusicTypeCount; ++i)

@@ -8,6 +8,7 @@
 // its format with an independent tool).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,8 +42,19 @@ bool MakeWav(const std::string& path, int seconds) {
   return true;
 }
 
+// Encoded by oggenc from a WAV written by the tests' own writer.
+bool MakeOgg(const std::string& path, int seconds) {
+  const std::string wav = path + ".wav";
+  WriteWav(wav, 44100, 2, 16, std::int64_t{44100} * seconds, NoiseSample);
+  int status = 0;
+  RunCommand("oggenc -Q -b 128 -o '" + path + "' '" + wav + "' 2>&1", &status);
+  std::remove(wav.c_str());
+  return status == 0;
+}
+
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
+    {"ogg", kMusicOgg, true, &MakeOgg},
 };
 
 constexpr std::uint64_t kSentinel = 0x5EED;
