@@ -6,7 +6,7 @@
 
 #include "cd/raw_track_reader.h"
 #include "cd/track_file.h"
-#include "tests/cd/disc_image.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/recording_message_box.h"
 
 using namespace cd;
