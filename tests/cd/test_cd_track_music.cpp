@@ -25,14 +25,6 @@ namespace {
 // Lookups fail at once on this machine; these tests are about the samples.
 const bool kLocalCddbServer = setenv("WAVELATHE_CDDB_SERVER", "127.0.0.1:1", 0) == 0;
 
-std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint32_t s = first; s < first + count; ++s) {
-    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
-  }
-  return bytes;
-}
-
 // The samples of a WAV file as sox reads them, as little-endian bytes.
 std::vector<std::uint8_t> SoxSamples(const std::string& wav) {
   const std::string raw = testing_support::RunCommand(

@@ -36,14 +36,6 @@ ReadResult ReadTrack(const std::string& path, const TrackExtent& extent) {
   return result;
 }
 
-std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint32_t s = first; s < first + count; ++s) {
-    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
-  }
-  return bytes;
-}
-
 }  // namespace
 
 TEST(RawTrackReader, ReadsEachTrackExactlyAsTheImageHoldsIt) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "cd/disc_toc.h"
@@ -32,13 +33,9 @@ constexpr std::int64_t kFramesPerSector = 588;
 
 // The 16-bit samples of `count` sectors of the image from `first` on.
 std::vector<std::int16_t> ImageSamples(std::uint32_t first, std::uint32_t count) {
-  std::vector<std::int16_t> samples;
-  for (std::uint32_t s = first; s < first + count; ++s) {
-    for (std::size_t i = 0; i < kSectorBytes; i += 2) {
-      samples.push_back(
-          static_cast<std::int16_t>(SectorByte(true, s, i) | SectorByte(true, s, i + 1) << 8));
-    }
-  }
+  const std::vector<std::uint8_t> bytes = ImageBytes(first, count);
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), bytes.size());
   return samples;
 }
 

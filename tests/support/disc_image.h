@@ -34,6 +34,15 @@ inline std::uint8_t SectorByte(bool audio, std::uint32_t sector, std::size_t i) 
   return static_cast<std::uint8_t>(i % 2 == 0 ? sample & 0xFF : sample >> 8);
 }
 
+// The bytes of `count` audio sectors of an image from logical sector `first` on.
+inline std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t s = first; s < first + count; ++s) {
+    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
+  }
+  return bytes;
+}
+
 // "<drive>/TrackNN.cda".
 inline std::string TrackPath(const std::string& drive, int position) {
   return drive + "/" + platform::cdrom::TrackFileName(position);
