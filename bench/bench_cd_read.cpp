@@ -1,6 +1,8 @@
 // Times reading a whole CD track from a disc image (the track file, then raw reads of 16
-// sectors written to a file) against cd-read from libcdio-utils reading the same sectors to a
-// file, best of three runs each, and prints the ratio.
+// sectors written to a file) and loading it as the window does (the CD track source decoding
+// into a WAV cache on its worker) against cd-read from libcdio-utils reading the same sectors
+// to a file, best of three runs each, and prints the ratios and the load's speed against
+// real time.
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include "bench/bench_support.h"
 #include "cd/raw_track_reader.h"
 #include "cd/track_file.h"
+#include "codecs/music_registry.h"
 
 namespace {
 
@@ -54,6 +57,27 @@ bool ReadWithOurs(const std::string& image, const std::string& output) {
   return !reader.Failed() && out.good();
 }
 
+// The window's load: probe (without the CDDB lookup), then the track into a WAV cache.
+bool LoadWithOurs(const std::string& image, const std::string& cachePath) {
+  auto source = CreateMusic(kMusicCda, image + "/Track01.cda");
+  if (!source || !source->GetMusicInfo()) return false;
+  bench::DoneWaiter window;
+  auto cache = CreateMusic(kMusicWav, cachePath);
+  cache->info = source->info;
+  cache->info.type = kMusicWav;
+  cache->progressWindow = &window;
+  if (!cache->InitWriter() || !source->StartConvert(cache.get())) return false;
+  window.Wait();
+  return !cache->writeFailed;
+}
+
+bool SameBytes(const std::string& a, std::streamoff skipA, const std::string& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  x.seekg(skipA);
+  return std::equal(std::istreambuf_iterator<char>(x), std::istreambuf_iterator<char>(),
+                    std::istreambuf_iterator<char>(y), std::istreambuf_iterator<char>());
+}
+
 template <typename Body>
 double BestMs(Body body) {
   std::vector<double> times;
@@ -73,16 +97,18 @@ int main() {
   const std::string dir = pattern;
   const std::string image = MakeImage(dir);
   const double ours = BestMs([&] { return ReadWithOurs(image, dir + "/ours.raw"); });
+  const double load = BestMs([&] { return LoadWithOurs(image, dir + "/cache.wav"); });
   const std::string command = "cd-read --no-header -m audio -i '" + image + "' -s 0 -n " +
                               std::to_string(kSectors) + " -o '" + dir +
                               "/tool.raw' >/dev/null 2>&1";
   const double tool = BestMs([&] { return std::system(command.c_str()) == 0; });
-  std::ifstream a(dir + "/ours.raw", std::ios::binary), b(dir + "/tool.raw", std::ios::binary);
-  const bool same = std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
-                               std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+  const bool same = SameBytes(dir + "/ours.raw", 0, dir + "/tool.raw") &&
+                    SameBytes(dir + "/cache.wav", 46, dir + "/tool.raw");
   std::printf("CD track read, %u sectors (%.0f MB): ours %.1f ms, cd-read %.1f ms, ratio %.2f%s\n",
               kSectors, kSectors * 2352 / 1e6, ours, tool, tool > 0 ? ours / tool : 0.0,
               same ? "" : " (outputs differ)");
+  std::printf("CD track load into the cache: %.1f ms, ratio to cd-read %.2f, %.0fx real time\n",
+              load, tool > 0 ? load / tool : 0.0, load > 0 ? kSectors / 75.0 * 1000 / load : 0.0);
   std::filesystem::remove_all(dir);
   return 0;
 }

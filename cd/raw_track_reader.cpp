@@ -32,23 +32,29 @@ bool RawTrackReader::Open(const std::string& trackPath, const TrackExtent& exten
   nextSector_ = extent.firstSector;
   sectorsLeft_ = extent.sectorCount;
   failed_ = false;
-  buffer_.resize(kChunkBytes);
   return true;
 }
 
 bool RawTrackReader::ReadNext(std::span<const std::uint8_t>& chunk) {
-  if (!drive_.IsOpen() || failed_ || sectorsLeft_ == 0) return false;
+  buffer_.resize(kChunkBytes);
+  const std::int64_t got = ReadInto(buffer_.data());
+  if (got <= 0) return false;
+  chunk = std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
+  return true;
+}
+
+std::int64_t RawTrackReader::ReadInto(std::uint8_t* buffer) {
+  if (!drive_.IsOpen() || failed_ || sectorsLeft_ == 0) return failed_ ? -1 : 0;
   const std::uint32_t n = std::min(sectorsLeft_, kSectorsPerRead);
   sectorsLeft_ -= n;
-  if (const int error = drive_.ReadAudioSectors(nextSector_, n, buffer_.data()); error != 0) {
+  if (const int error = drive_.ReadAudioSectors(nextSector_, n, buffer); error != 0) {
     failed_ = true;
     ReportCdError(FillIn(texts::kCdRawReadFailed, std::to_string(WindowsReadError(error))),
                   trackPath_);
-    return false;
+    return -1;
   }
   nextSector_ += n;
-  chunk = std::span<const std::uint8_t>(buffer_.data(), n * platform::cdrom::kSectorBytes);
-  return true;
+  return std::int64_t{n} * static_cast<std::int64_t>(platform::cdrom::kSectorBytes);
 }
 
 void RawTrackReader::Close() {

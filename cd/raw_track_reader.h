@@ -35,6 +35,9 @@ class RawTrackReader {
   // as "DeviceIoControl 调用失败， LastError = <n>." (27: a sector beyond the disc, 21: no
   // disc, 23: a damaged sector, 31: any other failure). A track of 0 sectors reads nothing.
   bool ReadNext(std::span<const std::uint8_t>& chunk);
+  // The same read into `buffer` (at least kChunkBytes): the byte count, 0 at the end of the
+  // track, -1 after a reported failure.
+  std::int64_t ReadInto(std::uint8_t* buffer);
   // Releases the drive; also done by the destructor.
   void Close();
   bool Failed() const { return failed_; }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "cd/cd_track_music.h"
 #include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
 
@@ -18,7 +19,7 @@ constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWav, "wav", &Make<WavMusic>, true, true},
     {kMusicMp3, "mp3", nullptr, true, true},
     {kMusicWma, "wma", nullptr, true, true},
-    {kMusicCda, "cda", nullptr, true, false},
+    {kMusicCda, "cda", &Make<CdTrackMusic>, true, false},
     {kMusicOgg, "ogg", &Make<OggMusic>, true, true},
     {kMusicApe, "ape", nullptr, true, true},
 };

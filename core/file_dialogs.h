@@ -16,6 +16,8 @@ using FileDialogHook = std::function<QString(const FileDialogRequest&)>;
 
 // Replaces the real dialogs while set (an empty hook restores them).
 void SetFileDialogHook(FileDialogHook hook);
+// The side bar of the open dialog holds a place for every drive with an audio disc, and a CD
+// track typed as "<drive>/TrackNN.cda" is accepted.
 QString ChooseOpenFile(QWidget* parent, const QString& filter);
 // Asks before an existing file is overwritten.
 QString ChooseSaveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix);

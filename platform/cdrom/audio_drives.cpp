@@ -1,8 +1,11 @@
 #include "platform/cdrom/audio_drives.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include "platform/cdrom/cdrom_drive.h"
@@ -45,8 +48,15 @@ std::optional<AudioDrive> DescribeAudioDrive(const std::string& drive) {
 }
 
 std::vector<AudioDrive> ListAudioDrives() {
+  std::vector<std::string> names = SystemDrives();
+  const char* extra = std::getenv("WAVELATHE_CD_DRIVES");
+  for (std::string_view rest = extra != nullptr ? extra : ""; !rest.empty();) {
+    const std::size_t colon = std::min(rest.find(':'), rest.size());
+    if (colon > 0) names.emplace_back(rest.substr(0, colon));
+    rest.remove_prefix(std::min(colon + 1, rest.size()));
+  }
   std::vector<AudioDrive> drives;
-  for (const std::string& drive : SystemDrives()) {
+  for (const std::string& drive : names) {
     if (auto audio = DescribeAudioDrive(drive)) drives.push_back(std::move(*audio));
   }
   return drives;

@@ -19,7 +19,8 @@ struct AudioDrive {
 
 // The drive as a side-bar entry, or nothing when it holds no disc with an audio track.
 std::optional<AudioDrive> DescribeAudioDrive(const std::string& drive);
-// Every system CD drive that holds an audio disc.
+// Every system CD drive that holds an audio disc, then every drive named in the environment
+// variable WAVELATHE_CD_DRIVES (paths separated by ':', such as disc images) that holds one.
 std::vector<AudioDrive> ListAudioDrives();
 // Writes the track files of `drive` into "<root>/<name>" (created when missing; track files
 // of an earlier disc are removed) with the ".cdrive" mapping, and returns that folder, or ""

@@ -4,6 +4,7 @@
 #include <cdio/logging.h>
 #include <cdio/memory.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 
 #include <cerrno>
 #include <mutex>
@@ -99,6 +100,11 @@ std::vector<std::string> SystemDrives() {
   for (char** p = list; p != nullptr && *p != nullptr; ++p) drives.emplace_back(*p);
   if (list != nullptr) cdio_free_device_list(list);
   return drives;
+}
+
+int QueryPlatformFamily() {
+  utsname system{};
+  return uname(&system) == 0 ? kPlatformFamilyNt : 0;
 }
 
 }  // namespace platform::cdrom

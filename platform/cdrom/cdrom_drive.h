@@ -63,4 +63,9 @@ std::string DefaultDrive();
 // Every CD device the system knows (with or without a disc).
 std::vector<std::string> SystemDrives();
 
+// Which way a CD track is read here: the NT family (raw sector reads through this layer), or
+// 0 when the system cannot be identified. The grab-library family (1) is never reported.
+constexpr int kPlatformFamilyNt = 2;
+int QueryPlatformFamily();
+
 }  // namespace platform::cdrom

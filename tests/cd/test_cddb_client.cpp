@@ -9,9 +9,9 @@
 
 #include "cd/cddb_client.h"
 #include "cd/xmcd.h"
-#include "tests/cd/cddb_test_server.h"
-#include "tests/cd/xmcd_records.h"
+#include "tests/support/cddb_test_server.h"
 #include "tests/support/test_files.h"
+#include "tests/support/xmcd_records.h"
 
 using namespace cd;
 using namespace cd_testing;

@@ -6,10 +6,10 @@
 #include "cd/cddb_lookup.h"
 #include "cd/disc_toc.h"
 #include "cd/xmcd.h"
-#include "tests/cd/cddb_test_server.h"
-#include "tests/cd/disc_image.h"
-#include "tests/cd/xmcd_records.h"
+#include "tests/support/cddb_test_server.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/xmcd_records.h"
 
 using namespace cd;
 using namespace cd_testing;

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "cd/disc_toc.h"
-#include "tests/cd/disc_image.h"
+#include "tests/support/disc_image.h"
 
 using namespace cd;
 using namespace cd_testing;

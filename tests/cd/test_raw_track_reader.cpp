@@ -6,7 +6,7 @@
 
 #include "cd/raw_track_reader.h"
 #include "cd/track_file.h"
-#include "tests/cd/disc_image.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/recording_message_box.h"
 
 using namespace cd;
@@ -34,14 +34,6 @@ ReadResult ReadTrack(const std::string& path, const TrackExtent& extent) {
   }
   result.failed = reader.Failed();
   return result;
-}
-
-std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint32_t s = first; s < first + count; ++s) {
-    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
-  }
-  return bytes;
 }
 
 }  // namespace

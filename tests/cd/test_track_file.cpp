@@ -10,7 +10,7 @@
 #include "platform/byte_order.h"
 #include "platform/cdrom/audio_drives.h"
 #include "platform/cdrom/track_path.h"
-#include "tests/cd/disc_image.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/recording_message_box.h"
 
 using namespace cd;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cd/xmcd.h"
-#include "tests/cd/xmcd_records.h"
+#include "tests/support/xmcd_records.h"
 
 using namespace cd;
 using cd_testing::kMinimalRecord;

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "codecs/music_registry.h"
 #include "codecs/wav/wav_music.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
@@ -52,10 +54,23 @@ bool MakeOgg(const std::string& path, int seconds) {
   return status == 0;
 }
 
+// A one-track disc image beside `path`, whose track file is copied to `path`.
+bool MakeCdTrack(const std::string& path, int seconds) {
+  const std::string folder = path.substr(0, path.rfind('/'));
+  const std::string image = cd_testing::WriteDiscImage(
+      folder, "disc", {{true, static_cast<std::uint32_t>(75 * seconds)}});
+  return cd_testing::CopyTrackFile(image, 1, path);
+}
+
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
     {"ogg", kMusicOgg, true, &MakeOgg},
+    {"cda", kMusicCda, false, &MakeCdTrack},
 };
+
+// CD tracks are named by a CDDB server: keep their lookups on this machine, where nothing
+// answers, so that they fail at once.
+const bool kLocalCddbServer = setenv("WAVELATHE_CDDB_SERVER", "127.0.0.1:1", 0) == 0;
 
 constexpr std::uint64_t kSentinel = 0x5EED;
 
@@ -206,11 +221,11 @@ TEST_P(CodecContract, DecodeEndsWithOneCompletionAfterSuccessCancelOrRefusedWrit
 
 TEST_P(CodecContract, HostileFilesGiveAMessageOrAShorterResultAndFailedProbesChangeNothing) {
   const Bytes real = ReadFileBytes(Source("real", 2));
-  ASSERT_GT(real.size(), 200u);
+  ASSERT_GE(real.size(), 44u);
   std::vector<std::pair<std::string, Bytes>> cases = {
       {"empty", {}},
       {"text", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}},
-      {"header only", Bytes(real.begin(), real.begin() + 100)},
+      {"header only", Bytes(real.begin(), real.begin() + std::min<std::size_t>(100, real.size()))},
       {"half", Bytes(real.begin(), real.begin() + real.size() / 2)},
   };
   Bytes noise(real.size());

@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
+#include <QSettings>
+#include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 
 #include "core/file_dialogs.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -90,4 +95,53 @@ TEST(FileDialogs, RealOpenDialogReturnsTheChosenFileOrNothing) {
     return true;
   });
   EXPECT_TRUE(ChooseOpenFile(nullptr, "wav 文件 (*.wav)").isEmpty());
+}
+
+TEST(FileDialogs, OpenDialogHasAPlacePerAudioDiscAndTakesTypedTrackPaths) {
+  testing_support::TempDir home, media;
+  const std::string audio = cd_testing::WriteDiscImage(media, "disc", {{true, 30}, {true, 20}});
+  const std::string data = cd_testing::WriteDiscImage(media, "data", {{false, 30}});
+  setenv("WAVELATHE_HOME", home.path().c_str(), 1);
+  setenv("WAVELATHE_CD_DRIVES", (data + ":" + audio).c_str(), 1);
+  const std::string place = home.File("cd/disc.cue");
+
+  // The user clicks the disc's place and picks its second track there.
+  const QUrl placeUrl = QUrl::fromLocalFile(QString::fromStdString(place));
+  QList<QUrl> shownPlaces;
+  WhenFileDialogShows([&](QFileDialog* dialog) {
+    auto* sidebar = dialog->findChild<QListView*>(QStringLiteral("sidebar"));
+    if (sidebar == nullptr) return false;
+    shownPlaces = dialog->sidebarUrls();
+    const QModelIndex index = sidebar->model()->index(shownPlaces.indexOf(placeUrl), 0);
+    if (index.isValid()) {
+      QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                        sidebar->visualRect(index).center());
+    }
+    if (dialog->directory().absolutePath().toStdString() != place) {
+      dialog->reject();
+      return true;
+    }
+    return Choose(dialog, place + "/Track02.cda");
+  });
+  EXPECT_EQ(ChooseOpenFile(nullptr, "cda 文件 (*.cda)").toStdString(), place + "/Track02.cda");
+  EXPECT_FALSE(shownPlaces.contains(QUrl::fromLocalFile(home.File("cd/data.cue").c_str())))
+      << "a disc without audio has no place";
+  // The next run shows the drives of its own time, not these.
+  const QString remembered = QSettings(QSettings::UserScope, "QtProject")
+                                 .value("FileDialog/shortcuts")
+                                 .toStringList()
+                                 .join(" ");
+  EXPECT_FALSE(remembered.contains(home.path().c_str())) << remembered.toStdString();
+
+  // A track typed with its drive is taken as it is (not refused as a missing file, whose
+  // warning the guard would close).
+  QTimer::singleShot(5000, [] {
+    for (int i = 0; i < 3; ++i) {
+      if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
+    }
+  });
+  WhenFileDialogShows([&](QFileDialog* dialog) { return Choose(dialog, audio + "/Track01.cda"); });
+  EXPECT_EQ(ChooseOpenFile(nullptr, "cda 文件 (*.cda)").toStdString(), audio + "/Track01.cda");
+  unsetenv("WAVELATHE_CD_DRIVES");
+  unsetenv("WAVELATHE_HOME");
 }

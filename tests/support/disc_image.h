@@ -34,6 +34,15 @@ inline std::uint8_t SectorByte(bool audio, std::uint32_t sector, std::size_t i) 
   return static_cast<std::uint8_t>(i % 2 == 0 ? sample & 0xFF : sample >> 8);
 }
 
+// The bytes of `count` audio sectors of an image from logical sector `first` on.
+inline std::vector<std::uint8_t> ImageBytes(std::uint32_t first, std::uint32_t count) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t s = first; s < first + count; ++s) {
+    for (std::size_t i = 0; i < kSectorBytes; ++i) bytes.push_back(SectorByte(true, s, i));
+  }
+  return bytes;
+}
+
 // "<drive>/TrackNN.cda".
 inline std::string TrackPath(const std::string& drive, int position) {
   return drive + "/" + platform::cdrom::TrackFileName(position);
@@ -46,13 +55,14 @@ inline std::string Msf(std::uint32_t sectors) {
   return text;
 }
 
-// Writes <dir>/<stem>.bin and <stem>.cue and returns the .cue path. A sparse image has no
+// Writes <folder>/<stem>.bin and <stem>.cue and returns the .cue path. A sparse image has no
 // sector contents (all zero) and costs no disk space.
-inline std::string WriteDiscImage(const testing_support::TempDir& dir, const std::string& stem,
+inline std::string WriteDiscImage(const std::string& folder, const std::string& stem,
                                   const std::vector<ImageTrack>& tracks, bool sparse = false) {
+  const auto file = [&folder](const std::string& name) { return folder + "/" + name; };
   std::ostringstream cue;
   cue << "FILE \"" << stem << ".bin\" BINARY\n";
-  std::ofstream bin(dir.File(stem + ".bin"), std::ios::binary);
+  std::ofstream bin(file(stem + ".bin"), std::ios::binary);
   std::uint32_t sector = 0;
   std::vector<char> bytes(kSectorBytes);
   for (std::size_t t = 0; t < tracks.size(); ++t) {
@@ -70,10 +80,26 @@ inline std::string WriteDiscImage(const testing_support::TempDir& dir, const std
   }
   bin.close();
   if (sparse) {
-    EXPECT_EQ(truncate(dir.File(stem + ".bin").c_str(), off_t{sector} * kSectorBytes), 0);
+    EXPECT_EQ(truncate(file(stem + ".bin").c_str(), off_t{sector} * kSectorBytes), 0);
   }
-  std::ofstream(dir.File(stem + ".cue")) << cue.str();
-  return dir.File(stem + ".cue");
+  std::ofstream(file(stem + ".cue")) << cue.str();
+  return file(stem + ".cue");
+}
+
+inline std::string WriteDiscImage(const testing_support::TempDir& dir, const std::string& stem,
+                                  const std::vector<ImageTrack>& tracks, bool sparse = false) {
+  return WriteDiscImage(dir.path(), stem, tracks, sparse);
+}
+
+// Copies the track file of `position` on `image` to `path`, with the ".cdrive" beside it that
+// leads reads back to the image, as the open dialog's side bar leaves them.
+inline bool CopyTrackFile(const std::string& image, int position, const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (platform::cdrom::ReadTrackFileBytes(TrackPath(image, position), bytes) != 0) return false;
+  testing_support::WriteFileBytes(path, bytes);
+  const std::string folder = path.substr(0, path.rfind('/'));
+  std::ofstream(folder + "/.cdrive") << image << "\n";
+  return true;
 }
 
 // One line of cd-info's track list.
