@@ -99,9 +99,10 @@ class RiffFile {
   bool ShiftByCopy(std::int64_t bytes);
 
   int fd_;
-  std::int64_t size_;      // file length including buffered writes
-  std::int64_t diskSize_;  // file length on disk
-  bool sparse_;            // the file had holes when opened
+  std::int64_t size_;         // file length including buffered writes
+  std::int64_t diskSize_;     // file length on disk
+  std::int64_t holeEnd_ = 0;  // end of the zero buffers not written (a hole to extend over)
+  bool sparse_;               // the file had holes when opened
   std::int64_t pos_ = 0;
   std::vector<std::uint8_t> buffer_;
   std::int64_t bufferStart_ = 0;  // file offset of buffer_[0]
@@ -156,6 +157,7 @@ bool RiffFile::Flush() {
     // Zeros past the end of the file become a hole: silence costs no disk.
     const bool hole = bufferStart_ >= diskSize_ && AllZero(buffer_.data(), bufferLength_);
     const bool ok = hole || PwriteAll(bufferStart_, buffer_.data(), bufferLength_);
+    if (hole) holeEnd_ = std::max(holeEnd_, end);
     if (ok && !hole) diskSize_ = std::max(diskSize_, end);
     bufferLength_ = 0;
     return ok;
@@ -165,9 +167,9 @@ bool RiffFile::Flush() {
 }
 
 bool RiffFile::SyncLength() {
-  if (diskSize_ >= size_) return true;
-  if (::ftruncate(fd_, size_) != 0) return false;
-  diskSize_ = size_;
+  if (diskSize_ >= holeEnd_) return true;
+  if (::ftruncate(fd_, holeEnd_) != 0) return false;
+  diskSize_ = holeEnd_;
   return true;
 }
 
@@ -272,7 +274,8 @@ bool RiffFile::ShiftByCopy(std::int64_t bytes) {
 bool RiffFile::InsertAtStart(std::int64_t bytes) {
   if (bytes < 0 || bytes > std::numeric_limits<std::int64_t>::max() - size_) return false;
   if (bytes == 0) return true;
-  if (!Flush() || !SyncLength()) return false;
+  // A file that lost a write cannot be moved faithfully.
+  if (!Flush() || !SyncLength() || diskSize_ != size_) return false;
   const bool inserted =
       size_ > 0 && ::fallocate(fd_, FALLOC_FL_INSERT_RANGE, 0, static_cast<off_t>(bytes)) == 0;
   if (!inserted && !ShiftByCopy(bytes)) return false;
