@@ -13,6 +13,7 @@
 #include "core/music_load_dlg.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 
@@ -234,4 +235,42 @@ TEST(MusicLoadDlg, SplitModeWritesBothSpansIntoOneFileWithProgressTwice) {
   expected.insert(expected.end(), noise.begin() + 6 * kRate, noise.end());
   EXPECT_EQ(oracle::Frames(dir.File("out.wav")), 2 * kRate);
   EXPECT_EQ(oracle::Samples16(dir.File("out.wav")), expected);
+}
+
+// A writer that cannot write everything (here the file size limit stands for a full disk)
+// leaves a shortened file: the load or the export fails, and an export's second span is not
+// started after a failed first one.
+TEST(MusicLoadDlg, AWriterThatFailsEndsWithoutSuccess) {
+  struct Case {
+    const char* name;
+    bool split;
+  };
+  for (const Case& c : {Case{"load", false}, Case{"export around a segment", true}}) {
+    SCOPED_TRACE(c.name);
+    RecordingMessageBox boxes;
+    TempDir dir;
+    const std::string source = dir.File("in.wav");
+    const std::int64_t total = 4 * kRate;
+    testing_support::WriteWav(source, kRate, 2, 16, total, NoiseSample);
+    const std::string out = dir.File("out.wav");
+    CMusicLoadDlg dialog;
+    PrepareLoad(dialog, source, out);
+    dialog.splitMode = c.split;
+    dialog.exportUnselected = c.split;
+    dialog.startFrame = 3 * kRate;
+    dialog.frameCount = kRate / 2;
+    dialog.totalFrames = total;
+    LoadDialogSpy spy;
+    {
+      testing_support::FileSizeLimit limit(200'000);
+      dialog.exec();
+    }
+    EXPECT_FALSE(dialog.succeeded);
+    EXPECT_EQ(spy.done, 1);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0].rfind("mmioWrite 失败。", 0), 0u) << boxes.Texts()[0];
+    const std::int64_t written = oracle::Frames(out);  // shortened, still readable
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, total);
+  }
 }
