@@ -146,6 +146,16 @@ void FileMap::Prefetch(std::size_t offset, std::size_t length) const {
                     POSIX_FADV_WILLNEED);
 }
 
+std::vector<std::uint8_t> FileMap::ResidentPages(std::size_t offset, std::size_t length) const {
+  const PageRange r = Pages(size_, offset, length);
+  static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<std::uint8_t> resident((r.length + page - 1) / page);
+  if (!IsOpen() || resident.empty() ||
+      ::mincore(const_cast<std::uint8_t*>(Base) + r.begin, r.length, resident.data()) != 0)
+    return {};
+  return resident;
+}
+
 void FileMap::Release(std::size_t offset, std::size_t length) const {
   const PageRange r = Pages(size_, offset, length);
   if (IsOpen() && r.length > 0)
