@@ -102,6 +102,15 @@ void CopyRange(const std::string& source, const MusicInfo& info, const std::stri
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
+// Streaming more than 4 GiB through copies that ThreadSanitizer instruments byte by byte takes
+// minutes; the release and AddressSanitizer runs cover those tests, the other suites the threads.
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_UNDER_THREAD_SANITIZER() \
+  GTEST_SKIP() << "streams past 4 GiB take minutes under ThreadSanitizer"
+#else
+#define SKIP_UNDER_THREAD_SANITIZER() static_cast<void>(0)
+#endif
+
 #define SKIP_WITHOUT_SPARSE_FILES(dir, bytes)                      \
   if (const std::string why = (dir).Unusable(bytes); !why.empty()) \
   GTEST_SKIP() << "large sparse files: " << why
@@ -176,6 +185,7 @@ TEST(WavLarge, SourcesPastFourGiBReadToTheirFarEnd) {
 // 32 bits stays a classic file with its 46-byte header, one byte more (and the pad byte that
 // comes with an odd size) makes it RF64. Both are read by sox and ffprobe, and by us.
 TEST(WavLarge, CacheBecomesRf64ExactlyWhenItsSizesPassThirtyTwoBits) {
+  SKIP_UNDER_THREAD_SANITIZER();
   struct Case {
     std::int64_t dataBytes;
     bool rf64;
@@ -243,6 +253,7 @@ TEST(WavLarge, CacheBecomesRf64ExactlyWhenItsSizesPassThirtyTwoBits) {
 
 // An export of more than 4 GiB of 24-bit stereo from an RF64 cache is RF64 itself.
 TEST(WavLarge, ExportPastFourGiBIsRf64ThatSoxAndFfprobeRead) {
+  SKIP_UNDER_THREAD_SANITIZER();
   const Layout l{48000, 2, 24};
   const std::int64_t frames = 716'000'000;  // 4.296 GB of samples
   SparseDir dir;
