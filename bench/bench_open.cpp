@@ -36,6 +36,7 @@ using bench::Ms;
 constexpr std::int64_t kRate = 44100;
 constexpr std::int64_t kFrames = kRate * 3 * 3600;
 constexpr std::size_t kSoxBuffer = 8192;  // sox's default buffer: one write per 8 KiB
+constexpr int kRuns = 3;
 
 // A 44-byte header and 16-bit stereo noise under a slow swell, written 8 KiB at a time.
 bool WriteLikeSox(const std::string& path) {
@@ -174,20 +175,33 @@ int main(int argc, char** argv) {
   CMainFrame frame;
   frame.resize(1280, 800);
   frame.show();
-  DropFromPageCache(longWav);
-  const double catCold = CatMillis(longWav);
-  DropFromPageCache(longWav);
-  const double baseRss = ResidentMb("VmRSS");
-  ResetPeakResident();
-  const OpenTimes cold = OpenAndDraw(frame, longWav);
-  const double peakRss = ResidentMb("VmHWM");
-  CatMillis(longWav);  // makes the whole file warm
-  const double catWarm = CatMillis(longWav);
-  const OpenTimes warm = OpenAndDraw(frame, longWav);
-  std::printf("cold: cat %.0f ms; open to drawn waveform %.0f ms = %.3f x cat (target <= 0.25)\n",
-              catCold, cold.toDrawn, cold.toDrawn / catCold);
-  std::printf("warm: cat %.0f ms; open to drawn waveform %.0f ms = %.3f x cat\n", catWarm,
-              warm.toDrawn, warm.toDrawn / catWarm);
+  // The machine may be shared: cold and warm runs alternate with cat's, medians are compared.
+  std::vector<double> catCold, openCold, catWarm, openWarm;
+  double baseRss = 0, peakRss = 0, coldStall = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    DropFromPageCache(longWav);
+    catCold.push_back(CatMillis(longWav));
+    DropFromPageCache(longWav);
+    baseRss = ResidentMb("VmRSS");
+    ResetPeakResident();
+    const OpenTimes cold = OpenAndDraw(frame, longWav);
+    peakRss = std::max(peakRss, ResidentMb("VmHWM"));
+    coldStall = std::max(coldStall, cold.longestStall);
+    openCold.push_back(cold.toDrawn);
+    CatMillis(longWav);  // makes the whole file warm
+    catWarm.push_back(CatMillis(longWav));
+    openWarm.push_back(OpenAndDraw(frame, longWav).toDrawn);
+    std::printf("run %d: cold cat %.0f ms, open %.0f ms; warm cat %.0f ms, open %.0f ms\n", run,
+                catCold.back(), openCold.back(), catWarm.back(), openWarm.back());
+  }
+  const double cc = bench::Median(catCold), oc = bench::Median(openCold);
+  const double cw = bench::Median(catWarm), ow = bench::Median(openWarm);
+  std::printf(
+      "cold, medians of %d: cat %.0f ms; open to drawn waveform %.0f ms = %.3f x cat "
+      "(target <= 0.25)\n",
+      kRuns, cc, oc, oc / cc);
+  std::printf("warm, medians of %d: cat %.0f ms; open to drawn waveform %.0f ms = %.3f x cat\n",
+              kRuns, cw, ow, ow / cw);
   std::printf(
       "resident memory: %.0f MB before opening, peak %.0f MB while opening and drawing "
       "cold (target < 100)\n",
@@ -205,7 +219,7 @@ int main(int argc, char** argv) {
   std::printf(
       "RF64 warm: open to drawn waveform %.0f ms (target < 500), longest event-loop "
       "stall %.0f ms; cold 3 h file stalled the loop %.0f ms at most\n",
-      big.toDrawn, big.longestStall, cold.longestStall);
+      big.toDrawn, big.longestStall, coldStall);
   if (std::getenv("WAVELATHE_BENCH_KEEP") == nullptr) {
     std::filesystem::remove(longWav);
     std::filesystem::remove(rf64);
