@@ -8,20 +8,11 @@
 #include <stdexcept>
 
 namespace testing_support {
-namespace {
-
-constexpr std::int64_t kMarkSpacing = std::int64_t{16} << 20;
-
-std::string ExecutableDir() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
-}
-
-}  // namespace
 
 SparseDir::SparseDir() {
-  const std::filesystem::path root = std::filesystem::path(ExecutableDir()) / "sparse-tmp";
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const auto root = (ec ? std::filesystem::current_path() : exe.parent_path()) / "sparse-tmp";
   std::filesystem::create_directories(root);
   std::string pattern = (root / "XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -42,32 +33,25 @@ std::string SparseDir::Unusable(std::int64_t bytes) const {
   ::close(fd);
   ::unlink(probe.c_str());
   if (!sized) return "the file system of " + path_ + " cannot hold a file of that size";
-  if (st.st_blocks * 512 > (std::int64_t{1} << 20))
-    return "the file system of " + path_ + " does not store holes";
+  if (st.st_blocks * 512 > (1 << 20)) return "the file system of " + path_ + " stores no holes";
   return "";
-}
-
-void WriteAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes) {
-  const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-  if (fd < 0) throw std::runtime_error("cannot open " + path);
-  const bool ok =
-      ::pwrite(fd, bytes.data(), bytes.size(), offset) == static_cast<ssize_t>(bytes.size());
-  ::close(fd);
-  if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
 void WriteSparseFile(const std::string& path, const std::vector<std::uint8_t>& head,
                      std::int64_t size, const std::vector<std::uint8_t>& tail, bool marks) {
   const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-  if (fd < 0 || ::ftruncate(fd, size) != 0) throw std::runtime_error("cannot size " + path);
-  ::close(fd);
-  WriteAt(path, 0, head);
+  bool ok = fd >= 0 && ::ftruncate(fd, size) == 0;
+  const auto put = [&](std::int64_t at, const std::uint8_t* bytes, std::size_t n) {
+    ok = ok && ::pwrite(fd, bytes, n, at) == static_cast<ssize_t>(n);
+  };
+  put(0, head.data(), head.size());
   const std::int64_t tailAt = size - static_cast<std::int64_t>(tail.size());
   const std::vector<std::uint8_t> mark(16, 0xFF);
-  for (std::int64_t at = static_cast<std::int64_t>(head.size()); marks && at + 16 <= tailAt;
-       at += kMarkSpacing)
-    WriteAt(path, at, mark);
-  WriteAt(path, tailAt, tail);
+  for (auto at = static_cast<std::int64_t>(head.size()); marks && at + 16 <= tailAt; at += 16 << 20)
+    put(at, mark.data(), mark.size());
+  put(tailAt, tail.data(), tail.size());
+  if (fd >= 0) ::close(fd);
+  if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
 std::vector<std::uint8_t> ReadHead(const std::string& path, std::size_t n) {

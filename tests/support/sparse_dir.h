@@ -1,6 +1,6 @@
 // Large sparse test files: a private folder for them under the test executable's folder (the
 // build tree), since the system's temporary folder may be a RAM file system, and a writer that
-// puts bytes at the far end of a file without writing what lies between.
+// puts bytes at both ends of a file without writing what lies between.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +24,10 @@ class SparseDir {
 };
 
 // Makes `path` a file of `size` bytes: `head` at the start, `tail` at the end, a hole between
-// except, with `marks`, 16 bytes of 0xFF every 16 MiB from `head`'s end on (sox walks a run of
-// zeros after the data size it believes in 8-byte steps; such a mark ends the walk).
+// except, with `marks`, 16 bytes of 0xFF every 16 MiB (sox walks a run of zeros after the data
+// size it believes in 8-byte steps; such a mark ends the walk).
 void WriteSparseFile(const std::string& path, const std::vector<std::uint8_t>& head,
                      std::int64_t size, const std::vector<std::uint8_t>& tail, bool marks = true);
-
-// Writes `bytes` at `offset` of `path` (created if missing) by a positioned write.
-void WriteAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes);
 
 // The first `n` bytes of a file (fewer if it is shorter).
 std::vector<std::uint8_t> ReadHead(const std::string& path, std::size_t n);

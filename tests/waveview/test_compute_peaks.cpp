@@ -12,6 +12,7 @@
 
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/riff_bytes.h"
 #include "tests/support/sparse_dir.h"
 #include "tests/support/test_files.h"
 #include "tests/waveview/recording_frame.h"
@@ -36,20 +37,6 @@ MusicInfo CacheInfo(const std::string& path, int rate, int channels, int bits,
 
 // Block j of 100 frames has channel 0 = j on its sampled frames and −j − 1 on channel 1;
 // unsampled frames are loud so that reading them would show.
-// The header of a 16-bit stereo cache of three hours at 44.1 kHz, written by WriteWav.
-std::string SmallCache(const testing_support::SparseDir& dir) {
-  const std::string path = dir.File("header.wav");
-  WriteWav(path, 44100, 2, 16, 0, testing_support::NoiseSample);
-  std::vector<std::uint8_t> bytes = testing_support::ReadFileBytes(path);
-  const std::uint32_t data = 44100u * 3 * 3600 * 4;
-  for (int i = 0; i < 4; ++i) {
-    bytes[4 + i] = static_cast<std::uint8_t>((36 + data) >> (8 * i));
-    bytes[40 + i] = static_cast<std::uint8_t>(data >> (8 * i));
-  }
-  testing_support::WriteFileBytes(path, bytes);
-  return path;
-}
-
 std::int32_t BlockPattern(std::int64_t f, int c) {
   if (f % 10 != 0) return 30'000;
   const auto j = static_cast<std::int32_t>(f / 100);
@@ -140,8 +127,12 @@ TEST(ComputePeaks, ReadsOnlyThePagesItSamples) {
   if (const std::string why = dir.Unusable(kFrames * 4); !why.empty())
     GTEST_SKIP() << "large sparse files: " << why;
   const std::string path = dir.File("cache.wav");
-  testing_support::WriteSparseFile(path, testing_support::ReadFileBytes(SmallCache(dir)),
-                                   44 + kFrames * 4, {}, false);
+  using namespace testing_support;
+  WriteSparseFile(path,
+                  Concat({RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 2, 44100, 16))},
+                                   static_cast<std::uint32_t>(36 + kFrames * 4)),
+                          Chunk("data", {}, kFrames * 4)}),
+                  44 + kFrames * 4, {}, false);
   CWavView view;
   view.waveInfo = CacheInfo(path, 44100, 2, 16, kFrames);
   view.ComputePeaks(nullptr);
