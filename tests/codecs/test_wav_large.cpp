@@ -10,11 +10,11 @@
 
 #include "codecs/wav/wav_music.h"
 #include "platform/byte_order.h"
-#include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/riff_bytes.h"
 #include "tests/support/sparse_dir.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wav_copy.h"
 
 using namespace testing_support;
 
@@ -66,23 +66,6 @@ MusicInfo ProbeOk(const std::string& path) {
   EXPECT_TRUE(music.GetMusicInfo());
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
   return music.info;
-}
-
-// Frames [start, start + count) of `source` copied into a new WAV file (the export's path).
-void CopyRange(const std::string& source, const MusicInfo& info, const std::string& out,
-               std::int64_t start, std::int64_t count) {
-  RecordingMessageBox boxes;
-  QueueTarget window;
-  WavMusic reader(source);
-  reader.info = info;
-  WavMusic writer(out);
-  writer.info = info;
-  writer.progressWindow = &window;
-  ASSERT_TRUE(writer.InitWriter());
-  ASSERT_TRUE(reader.ConvertRange(&writer, start, count, -1, -1));
-  ASSERT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::minutes(2)).has_value());
-  EXPECT_FALSE(writer.writeFailed.load());
-  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
 
 // Streaming more than 4 GiB through copies that ThreadSanitizer instruments byte by byte takes
@@ -147,7 +130,7 @@ TEST(WavLarge, SourcesPastFourGiBReadToTheirFarEnd) {
     const MusicInfo info = ProbeOk(path);
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(info.durationMs, c.frames * 1000 / l.rate);
-    CopyRange(path, info, dir.File("tail.wav"), c.frames - toneFrames, toneFrames + 1000);
+    CopyWavFrames(path, info, dir.File("tail.wav"), c.frames - toneFrames, toneFrames + 1000);
     EXPECT_TRUE(SoxFrom(dir.File("tail.wav"), 0) == tone);
   }
 }
@@ -218,7 +201,7 @@ TEST(WavLarge, ExportPastFourGiBIsRf64ThatSoxAndFfprobeRead) {
       source, Rf64({Chunk("ds64", Ds64(0, data, frames)), Fmt(l), Chunk("data", {}, 0xFFFFFFFF)}),
       80 + data, Bytes(tone.begin(), tone.end()));
   const std::string out = dir.File("export.wav");
-  CopyRange(source, ProbeOk(source), out, 0, frames);
+  CopyWavFrames(source, ProbeOk(source), out, 0, frames);
   const Bytes head = ReadHead(out, 4);
   EXPECT_EQ(std::string(head.begin(), head.end()), "RF64");
   EXPECT_EQ(FfprobeFrames(out), std::to_string(frames) + "\n");
