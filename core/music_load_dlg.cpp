@@ -187,7 +187,9 @@ void CMusicLoadDlg::OnProgress(std::int64_t permille) {
 
 void CMusicLoadDlg::OnDone() {
   if (!running_) return;
-  if (splitMode && exportUnselected && secondSpanPending_ && !cancelled_) {
+  // A writer that could not write or finish its file leaves a shortened output: not a success.
+  const bool writeFailed = target_ && target_->writeFailed;
+  if (splitMode && exportUnselected && secondSpanPending_ && !cancelled_ && !writeFailed) {
     secondSpanPending_ = false;
     if (StartSecondSpan()) {
       RestartClock();
@@ -200,7 +202,7 @@ void CMusicLoadDlg::OnDone() {
   }
   running_ = false;
   ReleaseMusic();
-  succeeded = !cancelled_;
+  succeeded = !cancelled_ && !writeFailed;
   End();
 }
 

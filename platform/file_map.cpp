@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -115,6 +116,50 @@ void FileMap::Close() {
   Base = nullptr;
   fd_ = -1;
   size_ = 0;
+}
+
+namespace {
+
+struct PageRange {
+  std::size_t begin = 0;
+  std::size_t length = 0;
+};
+
+PageRange Pages(std::size_t size, std::size_t offset, std::size_t length) {
+  static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  if (offset >= size || length == 0) return {};
+  const std::size_t end = offset + std::min(length, size - offset);
+  const std::size_t begin = offset - offset % page;
+  return {begin, std::min(size, (end + page - 1) / page * page) - begin};
+}
+
+}  // namespace
+
+void FileMap::AdviseRandom() const {
+  if (IsOpen() && size_ > 0) ::madvise(const_cast<std::uint8_t*>(Base), size_, MADV_RANDOM);
+}
+
+void FileMap::Prefetch(std::size_t offset, std::size_t length) const {
+  const PageRange r = Pages(size_, offset, length);
+  if (IsOpen() && r.length > 0)
+    ::posix_fadvise(fd_, static_cast<off_t>(r.begin), static_cast<off_t>(r.length),
+                    POSIX_FADV_WILLNEED);
+}
+
+std::vector<std::uint8_t> FileMap::ResidentPages(std::size_t offset, std::size_t length) const {
+  const PageRange r = Pages(size_, offset, length);
+  static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<std::uint8_t> resident((r.length + page - 1) / page);
+  if (!IsOpen() || resident.empty() ||
+      ::mincore(const_cast<std::uint8_t*>(Base) + r.begin, r.length, resident.data()) != 0)
+    return {};
+  return resident;
+}
+
+void FileMap::Release(std::size_t offset, std::size_t length) const {
+  const PageRange r = Pages(size_, offset, length);
+  if (IsOpen() && r.length > 0)
+    ::madvise(const_cast<std::uint8_t*>(Base) + r.begin, r.length, MADV_DONTNEED);
 }
 
 std::int64_t FramesInMap(const FileMap& map, std::int64_t dataOffset, std::int32_t blockAlign) {

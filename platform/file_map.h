@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +24,18 @@ class FileMap {
   void Close();
   bool IsOpen() const { return Base != nullptr; }
   std::size_t Size() const { return size_; }
+
+  // Access advice, for reading a few scattered pages of a large file. Byte ranges are widened
+  // to whole pages and clipped to the file; all are no-ops while closed.
+  // Faults read only their own page (no read-ahead around them).
+  void AdviseRandom() const;
+  // Starts reading the range into the page cache and returns without waiting for it.
+  void Prefetch(std::size_t offset, std::size_t length) const;
+  // One entry per page of the range, from the page holding `offset` on: bit 0 set when the
+  // page is in memory now. Empty when that cannot be told.
+  std::vector<std::uint8_t> ResidentPages(std::size_t offset, std::size_t length) const;
+  // Drops the range from this process's memory; the page cache keeps it for the next reader.
+  void Release(std::size_t offset, std::size_t length) const;
 
   const std::uint8_t* Base = nullptr;  // byte 0 of the file while open
 

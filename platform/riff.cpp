@@ -1,6 +1,7 @@
 #include "platform/riff.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,15 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::uint32_t kToUpper = 0x10;  // mmioStringToFOURCC: fold to upper case
 constexpr FOURCC kRiff = 0x46464952;      // "RIFF"
+constexpr FOURCC kRf64 = 0x34364652;      // "RF64"
+constexpr FOURCC kBw64 = 0x34365742;      // "BW64"
 constexpr FOURCC kList = 0x5453494C;      // "LIST"
+constexpr std::int64_t kFourGiB = std::int64_t{1} << 32;
+constexpr std::size_t kShiftBlock = 1 << 20;  // copy unit when content is moved
+
+bool AllZero(const std::uint8_t* p, std::size_t n) {
+  return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
+}
 
 MMRESULT ErrorFromErrno(int error) {
   switch (error) {
@@ -58,7 +67,8 @@ MMRESULT ErrorFromErrno(int error) {
 // offset is never relied upon.
 class RiffFile {
  public:
-  RiffFile(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  RiffFile(int fd, std::int64_t size, bool sparse)
+      : fd_(fd), size_(size), diskSize_(size), sparse_(sparse) {}
   ~RiffFile() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -76,13 +86,23 @@ class RiffFile {
     return true;
   }
   bool Flush();
+  bool InsertAtStart(std::int64_t bytes);
   MMRESULT Close();
 
  private:
   bool PwriteAll(std::int64_t offset, const std::uint8_t* data, std::size_t n);
+  bool PreadAll(std::int64_t offset, std::uint8_t* data, std::size_t n);
+  // Reads up to n bytes at `offset`; a hole is filled with zeros without reading it.
+  ssize_t ReadAt(std::int64_t offset, std::uint8_t* data, std::size_t n);
+  // Extends the file over holes left by skipped zero buffers.
+  bool SyncLength();
+  bool ShiftByCopy(std::int64_t bytes);
 
   int fd_;
-  std::int64_t size_;  // file length including buffered writes
+  std::int64_t size_;         // file length including buffered writes
+  std::int64_t diskSize_;     // file length on disk
+  std::int64_t holeEnd_ = 0;  // end of the zero buffers not written (a hole to extend over)
+  bool sparse_;               // the file had holes when opened
   std::int64_t pos_ = 0;
   std::vector<std::uint8_t> buffer_;
   std::int64_t bufferStart_ = 0;  // file offset of buffer_[0]
@@ -104,10 +124,41 @@ bool RiffFile::PwriteAll(std::int64_t offset, const std::uint8_t* data, std::siz
   return true;
 }
 
+bool RiffFile::PreadAll(std::int64_t offset, std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t done = ::pread(fd_, data, n, offset);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    data += done;
+    offset += done;
+    n -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+ssize_t RiffFile::ReadAt(std::int64_t offset, std::uint8_t* data, std::size_t n) {
+  if (sparse_ && offset < diskSize_) {
+    const off_t next = ::lseek(fd_, offset, SEEK_DATA);
+    const std::int64_t dataAt = next >= 0 ? next : (errno == ENXIO ? diskSize_ : offset);
+    if (dataAt > offset) {
+      const auto zeros = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(n), dataAt - offset));
+      std::memset(data, 0, zeros);
+      return static_cast<ssize_t>(zeros);
+    }
+  }
+  return ::pread(fd_, data, n, offset);
+}
+
 bool RiffFile::Flush() {
   if (bufferDirty_) {
     bufferDirty_ = false;
-    const bool ok = PwriteAll(bufferStart_, buffer_.data(), bufferLength_);
+    const std::int64_t end = bufferStart_ + static_cast<std::int64_t>(bufferLength_);
+    // Zeros past the end of the file become a hole: silence costs no disk.
+    const bool hole = bufferStart_ >= diskSize_ && AllZero(buffer_.data(), bufferLength_);
+    const bool ok = hole || PwriteAll(bufferStart_, buffer_.data(), bufferLength_);
+    if (hole) holeEnd_ = std::max(holeEnd_, end);
+    if (ok && !hole) diskSize_ = std::max(diskSize_, end);
     bufferLength_ = 0;
     return ok;
   }
@@ -115,9 +166,17 @@ bool RiffFile::Flush() {
   return true;
 }
 
+bool RiffFile::SyncLength() {
+  if (diskSize_ >= holeEnd_) return true;
+  if (::ftruncate(fd_, holeEnd_) != 0) return false;
+  diskSize_ = holeEnd_;
+  return true;
+}
+
 std::int32_t RiffFile::Read(void* out, std::int32_t n) {
   if (n < 0) return -1;
   if (bufferDirty_ && !Flush()) return -1;
+  if (!SyncLength()) return -1;
   auto* dest = static_cast<std::uint8_t*>(out);
   std::int32_t done = 0;
   while (done < n) {
@@ -134,7 +193,7 @@ std::int32_t RiffFile::Read(void* out, std::int32_t n) {
     const bool direct = want >= kBufferSize / 2;
     if (!direct && buffer_.size() < kBufferSize) buffer_.resize(kBufferSize);
     std::uint8_t* into = direct ? dest + done : buffer_.data();
-    const ssize_t got = ::pread(fd_, into, direct ? want : kBufferSize, pos_);
+    const ssize_t got = ReadAt(pos_, into, direct ? want : kBufferSize);
     if (got < 0) {
       if (errno == EINTR) continue;
       return done > 0 ? done : -1;
@@ -182,12 +241,52 @@ std::int32_t RiffFile::Write(const void* data, std::int32_t n) {
 bool RiffFile::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
   if (!Flush()) return false;
   if (!PwriteAll(offset, static_cast<const std::uint8_t*>(data), n)) return false;
-  size_ = std::max(size_, offset + static_cast<std::int64_t>(n));
+  const std::int64_t end = offset + static_cast<std::int64_t>(n);
+  size_ = std::max(size_, end);
+  diskSize_ = std::max(diskSize_, end);
+  return true;
+}
+
+// Moves the content up by `bytes` from the end backwards, so no block overwrites content not
+// yet moved, then zeros the room made at the start.
+bool RiffFile::ShiftByCopy(std::int64_t bytes) {
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::int64_t>(
+      std::max<std::int64_t>(size_, bytes), static_cast<std::int64_t>(kShiftBlock))));
+  for (std::int64_t end = size_; end > 0;) {
+    const std::int64_t n = std::min<std::int64_t>(end, static_cast<std::int64_t>(block.size()));
+    const std::int64_t start = end - n;
+    if (!PreadAll(start, block.data(), static_cast<std::size_t>(n)) ||
+        !PwriteAll(start + bytes, block.data(), static_cast<std::size_t>(n)))
+      return false;
+    end = start;
+  }
+  const std::int64_t zeros = std::min(bytes, size_);
+  std::fill(block.begin(), block.end(), 0);
+  for (std::int64_t at = 0; at < zeros;) {
+    const std::int64_t n =
+        std::min<std::int64_t>(zeros - at, static_cast<std::int64_t>(block.size()));
+    if (!PwriteAll(at, block.data(), static_cast<std::size_t>(n))) return false;
+    at += n;
+  }
+  return size_ >= bytes || ::ftruncate(fd_, size_ + bytes) == 0;
+}
+
+bool RiffFile::InsertAtStart(std::int64_t bytes) {
+  if (bytes < 0 || bytes > std::numeric_limits<std::int64_t>::max() - size_) return false;
+  if (bytes == 0) return true;
+  // A file that lost a write cannot be moved faithfully.
+  if (!Flush() || !SyncLength() || diskSize_ != size_) return false;
+  const bool inserted =
+      size_ > 0 && ::fallocate(fd_, FALLOC_FL_INSERT_RANGE, 0, static_cast<off_t>(bytes)) == 0;
+  if (!inserted && !ShiftByCopy(bytes)) return false;
+  size_ += bytes;
+  diskSize_ = size_;
+  pos_ += bytes;
   return true;
 }
 
 MMRESULT RiffFile::Close() {
-  const bool flushed = Flush();
+  const bool flushed = Flush() && SyncLength();
   const int rc = ::close(fd_);
   fd_ = -1;
   if (!flushed) return MMIOERR_CANNOTWRITE;
@@ -219,7 +318,8 @@ HMMIO mmioOpen(const std::string& path, MMIOINFO* info, std::uint32_t flags) {
     return fail(MMIOERR_INVALIDFILE);
   }
   if (info) info->wErrorRet = MMSYSERR_NOERROR;
-  return new RiffFile(fd, st.st_size);
+  const bool sparse = static_cast<std::int64_t>(st.st_blocks) * 512 < st.st_size;
+  return new RiffFile(fd, st.st_size, sparse);
 }
 
 MMRESULT mmioClose(HMMIO file, std::uint32_t) {
@@ -278,29 +378,38 @@ bool ReadHeader(HMMIO file, std::int64_t pos, std::int64_t end, ChunkHeader* hea
   return true;
 }
 
-bool IsFormChunk(FOURCC id) { return id == kRiff || id == kList; }
+bool IsWaveForm(FOURCC id) { return id == kRiff || id == kRf64 || id == kBw64; }
+bool IsFormChunk(FOURCC id) { return IsWaveForm(id) || id == kList; }
+
+// Where the searches inside `parent` end. A top-level form whose size is unknown (0xFFFFFFFF)
+// or wrapped (the file outgrows it by 4 GiB or more) reaches to the end of the file.
+std::int64_t ParentEnd(const RiffFile& file, const MMCKINFO& parent) {
+  const std::int64_t declared = parent.dwDataOffset + std::int64_t{parent.cksize};
+  const bool topForm = IsWaveForm(parent.ckid) && parent.dwDataOffset == 8;
+  if (topForm && (parent.cksize == 0xFFFFFFFF || file.size() - declared >= kFourGiB))
+    return file.size();
+  return std::min(file.size(), declared);
+}
 
 }  // namespace
 
 MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::uint32_t flags) {
   if (file == nullptr) return MMIOERR_INVALIDFILE;
   if (chunk == nullptr) return MMIOERR_CHUNKNOTFOUND;
-  std::int64_t end = file->size();
-  if (parent != nullptr) end = std::min(end, parent->dwDataOffset + std::int64_t{parent->cksize});
-  const FOURCC wantId = (flags & MMIO_FINDRIFF)    ? kRiff
-                        : (flags & MMIO_FINDLIST)  ? kList
+  const std::int64_t end = parent != nullptr ? ParentEnd(*file, *parent) : file->size();
+  const FOURCC wantId = (flags & MMIO_FINDLIST)    ? kList
                         : (flags & MMIO_FINDCHUNK) ? chunk->ckid
                                                    : 0;
   const bool byType = (flags & (MMIO_FINDRIFF | MMIO_FINDLIST)) != 0;
   std::int64_t pos = file->position();
-  for (;;) {
+  for (int examined = 0; examined < kMaxChunkHeaders; ++examined) {
     ChunkHeader header;
     MMRESULT error;
     if (!ReadHeader(file, pos, end, &header, &error)) return error;
     const bool form = IsFormChunk(header.id);
     if (form && pos + 12 > end) return MMIOERR_CHUNKNOTFOUND;
-    const bool match =
-        flags == 0 || (header.id == wantId && (!byType || header.type == chunk->fccType));
+    const bool idMatches = (flags & MMIO_FINDRIFF) ? IsWaveForm(header.id) : header.id == wantId;
+    const bool match = flags == 0 || (idMatches && (!byType || header.type == chunk->fccType));
     if (match) {
       chunk->ckid = header.id;
       chunk->cksize = header.size;
@@ -314,6 +423,7 @@ MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::u
     // search on the next round, and every step moves forward by at least 8 bytes.
     pos += 8 + std::int64_t{header.size} + (header.size & 1);
   }
+  return MMIOERR_CHUNKNOTFOUND;
 }
 
 MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, std::uint32_t) {
@@ -338,6 +448,11 @@ MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, std::uint32_t) {
   const std::int64_t size = chunk->cksize;
   if (!file->Seek(chunk->dwDataOffset + size + (size & 1))) return MMIOERR_CANNOTSEEK;
   return MMSYSERR_NOERROR;
+}
+
+MMRESULT mmioInsertAtStart(HMMIO file, std::int64_t bytes) {
+  if (file == nullptr) return MMIOERR_INVALIDFILE;
+  return file->InsertAtStart(bytes) ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
 }
 
 MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, std::uint32_t flags) {

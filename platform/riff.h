@@ -3,7 +3,17 @@
 //
 // All functions take a handle returned by mmioOpen; a null handle fails with
 // MMIOERR_INVALIDFILE (or -1 for read/write/seek). Sizes from the file are never trusted
-// beyond the file's length: a descend only finds chunks whose header lies inside the parent.
+// beyond the file's length: a descend only finds chunks whose header lies inside the parent,
+// and examines at most kMaxChunkHeaders headers, so no run of empty chunks (or of zero bytes)
+// makes a search slow.
+//
+// Files past 4 GiB: MMIO_FINDRIFF also finds the 64-bit forms "RF64" and "BW64" (ckid tells
+// which; their sizes live in a ds64 chunk the caller reads). A form whose size is 0xFFFFFFFF,
+// or that the file outgrows by 4 GiB or more (a 32-bit size that wrapped), reaches to the end
+// of the file for the searches inside it.
+//
+// Sparse files: a written buffer of zero bytes past the end of the file extends the file
+// instead of being written (a hole), and reads of a file with holes fill them without I/O.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +57,8 @@ constexpr std::uint32_t MMIO_CREATERIFF = 0x20;
 constexpr std::uint32_t MMIO_CREATELIST = 0x40;
 constexpr std::uint32_t MMIO_DIRTY = 0x10000000;
 
+constexpr int kMaxChunkHeaders = 4096;  // headers one descend examines at most
+
 struct MMCKINFO {
   FOURCC ckid = 0;
   std::uint32_t cksize = 0;
@@ -75,5 +87,10 @@ MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, std::u
 MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, std::uint32_t flags);
 MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, std::uint32_t flags);
 FOURCC mmioStringToFOURCC(const char* text, std::uint32_t flags);
+// Inserts `bytes` (≥ 0) of zeros at the start of the file, moving everything after them; the
+// position moves with the content. Uses the file system's range insertion where it can (ext4
+// and XFS, `bytes` a multiple of the block size), so a large file is not rewritten; copies
+// otherwise. MMIOERR_CANNOTWRITE when the file could not be changed.
+MMRESULT mmioInsertAtStart(HMMIO file, std::int64_t bytes);
 
 }  // namespace platform

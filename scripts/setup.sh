@@ -14,6 +14,7 @@ packages=(
   libcddb2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
+  xdotool
 )
 
 missing=()

@@ -5,16 +5,18 @@
 
 namespace {
 
+// 8-bit samples as the unsigned bytes they are; wider ones by their top 16 bits.
 std::int32_t ReadSample(const std::uint8_t* p, int bits) {
   if (bits == 8) return *p;
+  const int top = bits / 8 - 2;  // the byte where the top 16 bits start
   std::int16_t v;
-  std::memcpy(&v, p, sizeof v);  // little-endian host
+  std::memcpy(&v, p + top, sizeof v);  // little-endian host
   return v;
 }
 
 // Folds the sampled frames into env; returns whether any frame lay inside the source.
 bool FoldSamples(const SampleSource& src, std::int64_t n, std::int64_t start, Envelope& env) {
-  const std::int64_t stride = std::max<std::int64_t>(1, n / 10);
+  const std::int64_t stride = PeakTable::SampleStride(n);
   const std::int32_t align = src.BlockAlign();
   const int bits = src.bitsPerSample;
   const int step = bits / 8;
@@ -26,7 +28,7 @@ bool FoldSamples(const SampleSource& src, std::int64_t n, std::int64_t start, En
     const std::int32_t l = ReadSample(p, bits);
     env.minL = std::min(env.minL, l);
     env.maxL = std::max(env.maxL, l);
-    if (src.channels == 2) {
+    if (src.channels >= 2) {
       const std::int32_t r = ReadSample(p + step, bits);
       env.minR = std::min(env.minR, r);
       env.maxR = std::max(env.maxR, r);
@@ -46,8 +48,12 @@ void Envelope::Merge(const Envelope& o) {
 }
 
 bool SampleSource::Drawable() const {
-  return (bitsPerSample == 8 || bitsPerSample == 16) && (channels == 1 || channels == 2);
+  const bool width =
+      bitsPerSample == 8 || bitsPerSample == 16 || bitsPerSample == 24 || bitsPerSample == 32;
+  return width && channels >= 1;
 }
+
+std::int64_t PeakTable::SampleStride(std::int64_t n) { return std::max<std::int64_t>(1, n / 10); }
 
 void PeakTable::Reset(std::int64_t totalFrames) {
   totalFrames = std::max<std::int64_t>(0, totalFrames);

@@ -11,7 +11,8 @@
 #include <functional>
 #include <vector>
 
-// Minimum and maximum per channel. 16-bit values as they are, 8-bit values minus 128.
+// Minimum and maximum per channel. 16-bit values as they are, 8-bit values minus 128, 24- and
+// 32-bit values scaled to 16 bits (their top 16 bits).
 struct Envelope {
   std::int32_t minL = 32767;
   std::int32_t maxL = -32768;
@@ -29,7 +30,7 @@ struct SampleSource {
   std::int32_t bitsPerSample = 0;
 
   std::int32_t BlockAlign() const { return channels * (bitsPerSample / 8); }
-  // 8 or 16 bits with one or two channels: the layouts the envelopes understand.
+  // 8, 16, 24 or 32 bits and at least one channel. Channels 0 and 1 are shown (L and R).
   bool Drawable() const;
 };
 
@@ -49,8 +50,10 @@ class PeakTable {
   std::int64_t blockCount() const { return blockCount_; }
   std::size_t MemoryBytes() const;
 
+  // The step between the frames sampled from n frames: max(1, n / 10).
+  static std::int64_t SampleStride(std::int64_t n);
   // Sampled envelope of n frames from frame `start`: frames start + k × stride while
-  // k × stride < n, stride = max(1, n / 10). n ≤ 0 (or an unknown layout) gives the starting
+  // k × stride < n, stride = SampleStride(n). n ≤ 0 (or an unknown layout) gives the starting
   // values (8-bit: 127 / −128). Absent frames are skipped; when none was present the result
   // is silence (all 0).
   static Envelope BlockEnvelope(const SampleSource& src, std::int64_t n, std::int64_t start);

@@ -12,6 +12,7 @@
 #include "res/view_texts.h"
 #include "waveview/browse_bar.h"
 #include "waveview/calc_buf_dlg.h"
+#include "waveview/peak_pass.h"
 #include "waveview/view_frame.h"
 
 namespace {
@@ -209,18 +210,9 @@ SampleSource CWavView::MappedSamples() const {
 bool CWavView::ReadPeaks(platform::WindowHandle progressWindow) {
   const SampleSource src = MappedSamples();
   if (!src.Drawable()) return false;
-  const std::int64_t count = peakTable.blockCount();
-  const std::int64_t frames = peakTable.blockFrames();
-  std::int64_t lastPercent = 0;
-  for (std::int64_t j = 0; j < count; ++j) {
-    peakTable.SetEntry(j, PeakTable::BlockEnvelope(src, frames, j * frames));
-    const std::int64_t percent = j * 100 / count + 1;
-    if (percent != lastPercent) {
-      platform::PostMessage(progressWindow, WM_CALC_PROGRESS,
-                            static_cast<platform::WParam>(percent));
-      lastPercent = percent;
-    }
-  }
+  PeakPass::Run(fileMap, dataOffset, src, peakTable, [progressWindow](int percent) {
+    platform::PostMessage(progressWindow, WM_CALC_PROGRESS, static_cast<platform::WParam>(percent));
+  });
   return true;
 }
 

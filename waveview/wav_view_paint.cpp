@@ -164,7 +164,7 @@ void CWavView::DrawWaveform(QImage& image) {
   const int q = (height() - 80) / 4;
   const int c0 = 30 + q;
   const int c1 = 30 + 3 * q;
-  const std::int32_t scale = src.bitsPerSample == 16 ? 32768 : 128;
+  const std::int32_t scale = src.bitsPerSample == 8 ? 128 : 32768;
   const bool stereo = src.channels > 1;
   int prev0 = c0;
   int prev1 = c1;

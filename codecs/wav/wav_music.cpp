@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
-#include <system_error>
+#include <vector>
 
 #include "platform/byte_order.h"
 #include "res/codec_texts.h"
@@ -13,11 +14,21 @@ using platform::MMCKINFO;
 
 namespace {
 
-constexpr std::int32_t kFormatSize = 18;  // the WAVEFORMATEX record with its cbSize
+constexpr std::int32_t kFormatSize = 18;      // the WAVEFORMATEX record we write, with cbSize
+constexpr std::int32_t kExtensibleSize = 40;  // WAVEFORMATEXTENSIBLE, the most we read
+constexpr std::int32_t kDs64Size = 28;        // RF64 sizes: riff, data, sample count, table
 constexpr std::int32_t kMaxChannels = 64;
 constexpr std::int32_t kMaxSampleRate = 4'000'000;
-// The largest file offset the 32-bit RIFF size can describe (RIFF size = file size − 8).
-constexpr std::int64_t kMaxRiffEnd = std::int64_t{0xFFFFFFFF} + 8;
+constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagExtensible = 0xFFFE;
+constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;  // unknown length, or "see ds64"
+constexpr std::int64_t kFourGiB = std::int64_t{1} << 32;
+// An RF64 header replaces the classic one after the content moved up by this much: one file
+// system block, so the move is a range insertion rather than a copy where that is possible.
+constexpr std::int64_t kRf64Growth = 4096;
+// The tail of every KSDATAFORMAT_SUBTYPE_* GUID; its first two bytes are the format tag.
+constexpr std::uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 struct WaveFormat {
   std::uint16_t formatTag = 0;
@@ -27,14 +38,17 @@ struct WaveFormat {
   std::uint16_t blockAlign = 0;
   std::uint16_t bitsPerSample = 0;
   std::uint16_t cbSize = 0;
+  bool pcm = false;  // tag 1, or an extensible record whose sub-format is PCM
 };
 
 using platform::LoadLe16;
 using platform::LoadLe32;
 using platform::StoreLe16;
 using platform::StoreLe32;
+using platform::StoreLe64;
 
-WaveFormat ParseFormat(const std::uint8_t* raw) {
+// `raw` holds kExtensibleSize bytes, of which the first `length` came from the file.
+WaveFormat ParseFormat(const std::uint8_t* raw, std::int32_t length) {
   WaveFormat f;
   f.formatTag = LoadLe16(raw);
   f.channels = LoadLe16(raw + 2);
@@ -43,6 +57,11 @@ WaveFormat ParseFormat(const std::uint8_t* raw) {
   f.blockAlign = LoadLe16(raw + 12);
   f.bitsPerSample = LoadLe16(raw + 14);
   f.cbSize = LoadLe16(raw + 16);
+  const bool extensiblePcm =
+      f.formatTag == kTagExtensible && length >= kExtensibleSize &&
+      f.cbSize >= kExtensibleSize - kFormatSize && LoadLe16(raw + 24) == kTagPcm &&
+      std::equal(std::begin(kSubFormatTail), std::end(kSubFormatTail), raw + 26);
+  f.pcm = f.formatTag == kTagPcm || extensiblePcm;
   return f;
 }
 
@@ -51,6 +70,34 @@ bool IsUsablePcm(const WaveFormat& f) {
   return f.channels >= 1 && f.channels <= kMaxChannels && f.samplesPerSec >= 1 &&
          f.samplesPerSec <= kMaxSampleRate && f.bitsPerSample >= 8 && f.bitsPerSample <= 32 &&
          f.bitsPerSample % 8 == 0 && f.blockAlign != 0;
+}
+
+// Writes a chunk header at `at` and returns the position after it.
+std::uint8_t* PutChunkHeader(std::uint8_t* at, const char* id, std::uint32_t size) {
+  std::copy(id, id + 4, at);
+  StoreLe32(at + 4, size);
+  return at + 8;
+}
+
+// An RF64 header of exactly `dataOffset` bytes: the form, ds64, the format record, a JUNK
+// filler and the data chunk header, so the samples that follow stay where they are.
+std::vector<std::uint8_t> Rf64Header(const std::uint8_t* format, std::int64_t dataOffset,
+                                     std::int64_t fileSize, std::int64_t dataBytes,
+                                     std::int32_t blockAlign) {
+  std::vector<std::uint8_t> header(static_cast<std::size_t>(dataOffset), 0);
+  std::uint8_t* p = PutChunkHeader(header.data(), "RF64", kUnknownSize);
+  std::copy_n("WAVE", 4, p);
+  p = PutChunkHeader(p + 4, "ds64", kDs64Size);
+  StoreLe64(p, static_cast<std::uint64_t>(fileSize - 8));
+  StoreLe64(p + 8, static_cast<std::uint64_t>(dataBytes));
+  StoreLe64(p + 16, static_cast<std::uint64_t>(dataBytes / blockAlign));
+  p = PutChunkHeader(p + kDs64Size, "fmt ", kFormatSize);
+  std::copy_n(format, kFormatSize, p);
+  p += kFormatSize;
+  const auto filler = static_cast<std::uint32_t>(header.data() + dataOffset - 16 - p);
+  p = PutChunkHeader(p, "JUNK", filler);
+  PutChunkHeader(p + filler, "data", kUnknownSize);
+  return header;
 }
 
 const char* OpenFailureText(platform::MMRESULT code) {
@@ -132,25 +179,58 @@ bool WavMusic::Descend(MMCKINFO* chunk, const MMCKINFO* parent, const char* name
   return false;
 }
 
-bool WavMusic::DescendToData() {
-  if (!Descend(&riffChunk_, nullptr, "WAVE", platform::MMIO_FINDRIFF) ||
-      !Descend(&dataChunk_, &riffChunk_, "data", platform::MMIO_FINDCHUNK))
+bool WavMusic::DescendForm() {
+  ds64DataSize_ = 0;
+  if (!Descend(&riffChunk_, nullptr, "WAVE", platform::MMIO_FINDRIFF)) return false;
+  if (riffChunk_.ckid == platform::mmioStringToFOURCC("RIFF", 0)) return true;
+  // RF64 and BW64 keep the sizes their 32-bit fields cannot hold in a ds64 chunk.
+  MMCKINFO ds64;
+  if (!Descend(&ds64, &riffChunk_, "ds64", platform::MMIO_FINDCHUNK)) return false;
+  std::uint8_t raw[kDs64Size];
+  if (ds64.cksize < kDs64Size || platform::mmioRead(file_, raw, kDs64Size) != kDs64Size) {
+    ReportError(texts::kWavInvalidFile);
     return false;
+  }
+  ds64DataSize_ = platform::LoadLe64(raw + 8);
+  platform::mmioAscend(file_, &ds64, 0);
+  return true;
+}
+
+// Sizes are only believed as far as the file goes. 0xFFFFFFFF means ds64's size in an RF64
+// file and "unknown" otherwise (so does a ds64 size of 0): the samples reach to the end of
+// the file. In a file longer than 32-bit sizes can describe, a smaller size wrapped (its lost
+// multiples of 4 GiB are counted back from the file's length) or was clamped (to the end).
+std::int64_t WavMusic::DataEnd() const {
   const std::int64_t fileEnd = platform::mmioSeek(file_, 0, SEEK_END);
-  dataEnd_ = std::min(dataChunk_.dwDataOffset + std::int64_t{dataChunk_.cksize}, fileEnd);
-  dataEnd_ = std::max(dataEnd_, dataChunk_.dwDataOffset);
+  const std::int64_t start = dataChunk_.dwDataOffset;
+  const std::int64_t present = std::max<std::int64_t>(0, fileEnd - start);
+  std::int64_t size = dataChunk_.cksize;
+  if (dataChunk_.cksize == kUnknownSize) {
+    const bool known = ds64DataSize_ > 0 && ds64DataSize_ <= static_cast<std::uint64_t>(present);
+    size = known ? static_cast<std::int64_t>(ds64DataSize_) : present;
+  } else if (fileEnd - 8 > std::int64_t{kUnknownSize} && size < present) {
+    const std::int64_t wraps = (present - size) / kFourGiB;
+    size = wraps > 0 ? size + wraps * kFourGiB : present;
+  }
+  return start + std::min(size, present);
+}
+
+bool WavMusic::DescendData() {
+  if (!Descend(&dataChunk_, &riffChunk_, "data", platform::MMIO_FINDCHUNK)) return false;
+  dataEnd_ = DataEnd();
   platform::mmioSeek(file_, dataChunk_.dwDataOffset, SEEK_SET);
   return true;
 }
 
-bool WavMusic::ReadFormat(std::uint8_t* raw) {
-  if (!Descend(&riffChunk_, nullptr, "WAVE", platform::MMIO_FINDRIFF) ||
-      !Descend(&dataChunk_, &riffChunk_, "fmt ", platform::MMIO_FINDCHUNK))
-    return false;
-  std::fill(raw, raw + kFormatSize, 0);
+bool WavMusic::DescendToData() { return DescendForm() && DescendData(); }
+
+bool WavMusic::ReadFormat(std::uint8_t* raw, std::int32_t* length) {
+  if (!Descend(&dataChunk_, &riffChunk_, "fmt ", platform::MMIO_FINDCHUNK)) return false;
+  std::fill(raw, raw + kExtensibleSize, 0);
   const auto want =
-      static_cast<std::int32_t>(std::min<std::uint32_t>(dataChunk_.cksize, kFormatSize));
-  if (platform::mmioRead(file_, raw, want) != want) {
+      static_cast<std::int32_t>(std::min<std::uint32_t>(dataChunk_.cksize, kExtensibleSize));
+  *length = platform::mmioRead(file_, raw, want);
+  if (*length != want) {
     ReportError(texts::kWavNoFormat);
     return false;
   }
@@ -161,10 +241,11 @@ bool WavMusic::ReadFormat(std::uint8_t* raw) {
 
 bool WavMusic::GetMusicInfo() {
   if (!OpenForReading()) return false;
-  std::uint8_t raw[kFormatSize] = {};
-  bool ok = ReadFormat(raw) && Descend(&dataChunk_, &riffChunk_, "data", platform::MMIO_FINDCHUNK);
-  const WaveFormat format = ParseFormat(raw);
-  if (ok && format.formatTag != 1) {
+  std::uint8_t raw[kExtensibleSize] = {};
+  std::int32_t length = 0;
+  bool ok = DescendForm() && ReadFormat(raw, &length) && DescendData();
+  const WaveFormat format = ParseFormat(raw, length);
+  if (ok && !format.pcm) {
     ReportError(texts::kWavNotPcm);
     ok = false;
   }
@@ -173,10 +254,8 @@ bool WavMusic::GetMusicInfo() {
     ok = false;
   }
   if (ok) {
-    const std::int64_t fileEnd = platform::mmioSeek(file_, 0, SEEK_END);
     const std::int64_t frameBytes = format.channels * format.bitsPerSample / 8;
-    std::int64_t present = std::min(std::int64_t{dataChunk_.cksize},
-                                    std::max<std::int64_t>(0, fileEnd - dataChunk_.dwDataOffset));
+    std::int64_t present = dataEnd_ - dataChunk_.dwDataOffset;
     present -= present % frameBytes;
     info.channels = format.channels;
     info.bitsPerSample = format.bitsPerSample;
@@ -303,6 +382,19 @@ bool WavMusic::CreateChunk(MMCKINFO* chunk, std::uint32_t flags, const char* off
   return false;
 }
 
+void WavMusic::FormatRecord(std::uint8_t* raw) const {
+  const std::uint32_t channels = static_cast<std::uint32_t>(info.channels);
+  const std::uint32_t bits = static_cast<std::uint32_t>(info.bitsPerSample);
+  const std::uint32_t rate = static_cast<std::uint32_t>(info.sampleRate);
+  StoreLe16(raw, kTagPcm);
+  StoreLe16(raw + 2, channels);
+  StoreLe32(raw + 4, rate);
+  StoreLe32(raw + 8, static_cast<std::uint32_t>(std::uint64_t{rate} * channels * bits / 8));
+  StoreLe16(raw + 12, channels * bits / 8);
+  StoreLe16(raw + 14, bits);
+  StoreLe16(raw + 16, kFormatSize);
+}
+
 bool WavMusic::WriteHeader() {
   riffChunk_ = MMCKINFO{};
   riffChunk_.fccType = platform::mmioStringToFOURCC("WAVE", 0);
@@ -316,16 +408,7 @@ bool WavMusic::WriteHeader() {
                    texts::kWavFmtCreate))
     return false;
   std::uint8_t raw[kFormatSize];
-  const std::uint32_t channels = static_cast<std::uint32_t>(info.channels);
-  const std::uint32_t bits = static_cast<std::uint32_t>(info.bitsPerSample);
-  const std::uint32_t rate = static_cast<std::uint32_t>(info.sampleRate);
-  StoreLe16(raw, 1);
-  StoreLe16(raw + 2, channels);
-  StoreLe32(raw + 4, rate);
-  StoreLe32(raw + 8, static_cast<std::uint32_t>(std::uint64_t{rate} * channels * bits / 8));
-  StoreLe16(raw + 12, channels * bits / 8);
-  StoreLe16(raw + 14, bits);
-  StoreLe16(raw + 16, kFormatSize);
+  FormatRecord(raw);
   if (platform::mmioWrite(file_, raw, kFormatSize) != kFormatSize) {
     ReportError(texts::kWavWriteFormat);
     return false;
@@ -348,9 +431,8 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
     ReportError(texts::kWavInitBeforeWrite);
     return false;
   }
-  // The RIFF sizes are 32-bit: refuse what they could not describe rather than wrap them.
   const std::int64_t position = platform::mmioSeek(file_, 0, SEEK_CUR);
-  if (length < 0 || position < 0 || length > kMaxRiffEnd - 1 - position) {
+  if (length < 0 || position < 0 || length > std::numeric_limits<std::int64_t>::max() - position) {
     writeFailed = true;
     ReportError(texts::kWavWriteFailed);
     return false;
@@ -370,12 +452,37 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
 }
 
 bool WavMusic::FinalizeFile() {
-  const bool dataOk = platform::mmioAscend(file_, &dataChunk_, 0) == platform::MMSYSERR_NOERROR;
-  const bool riffOk = platform::mmioAscend(file_, &riffChunk_, 0) == platform::MMSYSERR_NOERROR;
+  const std::int64_t dataBytes = platform::mmioSeek(file_, 0, SEEK_CUR) - dataChunk_.dwDataOffset;
+  const std::int64_t riffBytes =
+      dataChunk_.dwDataOffset - riffChunk_.dwDataOffset + dataBytes + (dataBytes & 1);
+  bool sizesOk;
+  if (riffBytes > std::int64_t{kUnknownSize}) {
+    sizesOk = FinalizeRf64(dataBytes);
+  } else {
+    sizesOk = platform::mmioAscend(file_, &dataChunk_, 0) == platform::MMSYSERR_NOERROR &&
+              platform::mmioAscend(file_, &riffChunk_, 0) == platform::MMSYSERR_NOERROR;
+  }
   const bool closeOk = platform::mmioClose(file_, 0) == platform::MMSYSERR_NOERROR;
   file_ = nullptr;
   writing_ = false;
-  return dataOk && riffOk && closeOk;
+  return sizesOk && closeOk;
+}
+
+// The samples stay as written; the content moves up by kRf64Growth and an RF64 header of the
+// classic header's size plus that growth takes its place, with the true sizes in ds64.
+bool WavMusic::FinalizeRf64(std::int64_t dataBytes) {
+  const std::uint8_t pad = 0;
+  if ((dataBytes & 1) && platform::mmioWrite(file_, &pad, 1) != 1) return false;
+  if (platform::mmioInsertAtStart(file_, kRf64Growth) != platform::MMSYSERR_NOERROR) return false;
+  std::uint8_t format[kFormatSize];
+  FormatRecord(format);
+  const std::int64_t fileSize = platform::mmioSeek(file_, 0, SEEK_END);
+  const std::vector<std::uint8_t> header =
+      Rf64Header(format, dataChunk_.dwDataOffset + kRf64Growth, fileSize, dataBytes,
+                 std::max(1, info.channels * info.bitsPerSample / 8));
+  const auto length = static_cast<std::int32_t>(header.size());
+  return platform::mmioSeek(file_, 0, SEEK_SET) == 0 &&
+         platform::mmioWrite(file_, header.data(), length) == length;
 }
 
 bool WavMusic::CloseWriter() {

@@ -3,9 +3,13 @@
 //
 // Writer: InitWriter creates a 46-byte header (fmt of 18 bytes, cbSize 18) and the data chunk;
 // CloseWriter with finalizeOnClose writes the sizes and closes, without it only reports, so
-// one file can receive several ranges. An unfinished writer is finalized on destruction.
-// Reader: fmt with tag 1 before data; other chunks skipped; a data chunk larger than the
-// file yields the frames that are there.
+// one file can receive several ranges. An unfinished writer is finalized on destruction. A
+// file whose RIFF size would pass 32 bits becomes RF64 when it is finished (decided by its
+// exact length): an RF64 header of 4142 bytes with the sizes in ds64; the samples are the same.
+// Reader: RIFF, RF64 or BW64 WAVE; fmt with tag 1, or WAVE_FORMAT_EXTENSIBLE with the PCM
+// sub-format, before data; other chunks skipped. The data size is believed only as far as the
+// file goes: 0xFFFFFFFF (or a ds64 size of 0) means "to the end of the file", and a 32-bit size
+// in a file past 4 GiB is taken as wrapped or clamped. Whole frames only.
 // Conversions run on the shared decode loop (ThreadedSource): a thread owned by this object
 // and joined by its destructor and before the next conversion.
 #pragma once
@@ -52,19 +56,28 @@ class WavMusic : public ThreadedSource {
   bool OpenForReading();
   bool Descend(platform::MMCKINFO* chunk, const platform::MMCKINFO* parent, const char* name,
                std::uint32_t kind);
-  // Descends RIFF WAVE and data, positions at the first sample and sets dataEnd_.
+  // Descends the WAVE form (and reads ds64 for RF64/BW64).
+  bool DescendForm();
+  // Descends data from the current position, sets dataEnd_ and positions at the first sample.
+  bool DescendData();
+  std::int64_t DataEnd() const;
+  // DescendForm, then DescendData.
   bool DescendToData();
-  // Reads up to 18 bytes of the fmt chunk into `raw` (zero-filled beyond the chunk).
-  bool ReadFormat(std::uint8_t* raw);
+  // Reads up to 40 bytes of the fmt chunk into `raw` (zero-filled beyond the chunk) and their
+  // count into `length`.
+  bool ReadFormat(std::uint8_t* raw, std::int32_t* length);
   // Seeks to startFrame, computes the byte total and the fade lengths.
   void PrepareRange();
   void ApplyFades(std::uint8_t* data, std::int64_t length, std::int64_t chunkStart,
                   std::int64_t total) const;
   bool CreateChunk(platform::MMCKINFO* chunk, std::uint32_t flags, const char* offsetText,
                    const char* headerText, const char* otherText);
+  // The 18-byte format record of info (tag 1, cbSize 18).
+  void FormatRecord(std::uint8_t* raw) const;
   bool WriteHeader();
-  // Ascends out of data and RIFF (writing both sizes) and closes; false if anything failed.
+  // Writes the sizes (RIFF, or RF64 past 32 bits) and closes; false if anything failed.
   bool FinalizeFile();
+  bool FinalizeRf64(std::int64_t dataBytes);
 
   platform::HMMIO file_ = nullptr;
   platform::MMCKINFO riffChunk_;
@@ -79,5 +92,6 @@ class WavMusic : public ThreadedSource {
   std::int64_t rangeBytes_ = 0;      // bytes the range copies in all
   std::int64_t remainingBytes_ = 0;  // bytes still to copy
   std::int64_t dataEnd_ = 0;         // file offset just past the readable sample data
+  std::uint64_t ds64DataSize_ = 0;   // data size from an RF64 ds64 chunk; 0: none
   bool writing_ = false;             // file_ was opened by InitWriter
 };

@@ -11,6 +11,7 @@
 #include "tests/support/recording_message_box.h"
 #include "tests/support/riff_bytes.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wav_copy.h"
 
 using namespace testing_support;
 
@@ -157,15 +158,7 @@ TEST(WavReader, DataLargerThanTheFileGivesTheWholeFramesPresent) {
 
   // A range asked for beyond what is there yields the frames that are there.
   RecordingMessageBox boxes;
-  QueueTarget window;
-  WavMusic reader(dir.File("short.wav"));
-  reader.info = info;
-  WavMusic writer(dir.File("out.wav"));
-  writer.info = info;
-  writer.progressWindow = &window;
-  ASSERT_TRUE(writer.InitWriter());
-  ASSERT_TRUE(reader.ConvertRange(&writer, 40000, 441000, -1, -1));
-  ASSERT_TRUE(window.WaitFor(WM_MUSIC_DONE).has_value());
+  CopyWavFrames(dir.File("short.wav"), info, dir.File("out.wav"), 40000, 441000);
   const Bytes out = ReadFileBytes(dir.File("out.wav"));
   ASSERT_EQ(out.size(), 46u + (44100 - 40000) * 4);
   EXPECT_TRUE(std::equal(out.begin() + 46, out.end(), bytes.begin() + 44 + 40000 * 4));
@@ -245,6 +238,45 @@ TEST(WavReader, WriterMisuseIsReported) {
   EXPECT_EQ(boxes.Texts(), expected);
 }
 
+// Extensible headers are what sox and ffmpeg write for more than two channels or more than 16
+// bits: PCM sub-formats read as the PCM they are, sample for sample as sox decodes them; other
+// sub-formats (and the plain float tag) are refused.
+TEST(WavReader, ExtensibleHeadersFromSoxAndFfmpeg) {
+  struct Case {
+    const char* command;  // makes the file x.wav
+    int channels, bits;   // 0 bits: refused as not PCM
+  };
+  const Case cases[] = {
+      {"sox -n -b 24 -c 2 -r 48000 x.wav synth 0.2 sine 440 sine 660", 2, 24},
+      {"sox -n -b 16 -c 6 x.wav synth 0.2 sine 440", 6, 16},
+      {"sox -n -b 32 -e floating-point -c 3 x.wav synth 0.2 sine 440", 0, 0},
+      {"ffmpeg -f lavfi -i sine=d=0.2:r=48000 -ac 2 -c:a pcm_s24le x.wav", 2, 24},
+      {"ffmpeg -f lavfi -i sine=d=0.2 -af 'pan=5.1|c0=c0|c1=-1*c0|c2=c0|c3=c0|c4=c0|c5=c0' x.wav",
+       6, 16},
+      {"ffmpeg -f lavfi -i sine=d=0.2 -ac 3 -c:a pcm_u8 x.wav", 3, 8},
+      {"ffmpeg -f lavfi -i sine=d=0.2 -ac 2 -c:a pcm_f32le x.wav", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    TempDir dir;
+    int status = 0;
+    RunCommand("cd '" + dir.path() + "' && " + c.command + " >/dev/null 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    MusicInfo info;
+    const Texts texts = Probe(dir, ReadFileBytes(dir.File("x.wav")), &info, "x.wav");
+    if (c.bits == 0) {
+      EXPECT_EQ(texts, Texts{"不是 PCM 格式。"});
+      continue;
+    }
+    ASSERT_EQ(texts, Texts{});
+    EXPECT_EQ(info.channels, c.channels);
+    EXPECT_EQ(info.bitsPerSample, c.bits);
+    CopyWavFrames(dir.File("x.wav"), info, dir.File("copy.wav"), 0, std::int64_t{1} << 40);
+    const std::string theirs = RunCommand("sox '" + dir.File("x.wav") + "' -t raw -");
+    EXPECT_TRUE(RunCommand("sox '" + dir.File("copy.wav") + "' -t raw -") == theirs);
+  }
+}
+
 // Files written by other programs, some of them deliberately hostile: each gives its message
 // or its result, and a file that opens also converts completely without trouble.
 TEST(WavReader, RealWorldAndHostileFiles) {
@@ -256,8 +288,8 @@ TEST(WavReader, RealWorldAndHostileFiles) {
       {"pcm_with_fact_chunk.wav", nullptr},
       {"duplicate_tags.wav", nullptr},
       {"infloop.wav", nullptr},
-      {"rf64.wav", "无法找到 WAVE riff/chunk！"},
-      {"uint8we.wav", "不是 PCM 格式。"},
+      {"rf64.wav", nullptr},
+      {"uint8we.wav", nullptr},  // extensible, PCM sub-format
       {"float64.wav", "不是 PCM 格式。"},
       {"alaw.wav", "不是 PCM 格式。"},
       {"segfault.wav", "不是 PCM 格式。"},

@@ -13,6 +13,7 @@
 #include "core/music_load_dlg.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 
@@ -234,4 +235,31 @@ TEST(MusicLoadDlg, SplitModeWritesBothSpansIntoOneFileWithProgressTwice) {
   expected.insert(expected.end(), noise.begin() + 6 * kRate, noise.end());
   EXPECT_EQ(oracle::Frames(dir.File("out.wav")), 2 * kRate);
   EXPECT_EQ(oracle::Samples16(dir.File("out.wav")), expected);
+}
+
+// A writer that cannot write everything (the file size limit stands for a full disk) leaves a
+// shortened file: the load or the export fails, and an export does not start its second span.
+TEST(MusicLoadDlg, AWriterThatFailsEndsWithoutSuccess) {
+  for (const bool split : {false, true}) {
+    SCOPED_TRACE(split ? "export around a segment" : "load");
+    RecordingMessageBox boxes;
+    TempDir dir;
+    const std::string source = dir.File("in.wav");
+    testing_support::WriteWav(source, kRate, 2, 16, 4 * kRate, NoiseSample);
+    CMusicLoadDlg dialog;
+    PrepareLoad(dialog, source, dir.File("out.wav"));
+    dialog.splitMode = dialog.exportUnselected = split;
+    dialog.startFrame = 3 * kRate;
+    dialog.frameCount = kRate / 2;
+    dialog.totalFrames = 4 * kRate;
+    LoadDialogSpy spy;
+    {
+      testing_support::FileSizeLimit limit(200'000);
+      dialog.exec();
+    }
+    EXPECT_FALSE(dialog.succeeded);
+    EXPECT_EQ(spy.done, 1);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0].rfind("mmioWrite 失败。", 0), 0u) << boxes.Texts()[0];
+  }
 }

@@ -268,3 +268,22 @@ TEST(Riff, WritesThroughAReadOnlyHandleFailAndLeaveTheFile) {
   EXPECT_EQ(mmioClose(reader, 0), MMIOERR_CANNOTWRITE);
   EXPECT_EQ(ReadFileBytes(dir.File("r")), (Bytes{1, 2, 3}));
 }
+
+// Room made at the start of a file, by the file system's range insertion (a block) or by copying
+// (any other size): the content follows intact, the room reads as zeros, the position moves on.
+TEST(Riff, InsertAtStartMovesTheContentUp) {
+  TempDir dir;
+  Bytes content(3 * 1024 * 1024 + 77);
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i / 7);
+  for (const std::int64_t room : {4096, 36}) {
+    SCOPED_TRACE(room);
+    MMIOINFO info;
+    HMMIO file = mmioOpen(dir.File("f"), &info, MMIO_CREATE | MMIO_READWRITE);
+    ASSERT_EQ(mmioWrite(file, content.data(), static_cast<std::int32_t>(content.size())),
+              static_cast<std::int32_t>(content.size()));
+    ASSERT_EQ(mmioInsertAtStart(file, room), MMSYSERR_NOERROR);
+    ASSERT_EQ(mmioWrite(file, "end", 3), 3);
+    ASSERT_EQ(mmioClose(file, 0), MMSYSERR_NOERROR);
+    EXPECT_TRUE(ReadFileBytes(dir.File("f")) == Concat({Bytes(room, 0), content, {'e', 'n', 'd'}}));
+  }
+}

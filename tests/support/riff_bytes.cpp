@@ -12,6 +12,11 @@ void Append32(Bytes& out, std::uint32_t value) {
   Append16(out, value >> 16);
 }
 
+void Append64(Bytes& out, std::uint64_t value) {
+  Append32(out, static_cast<std::uint32_t>(value));
+  Append32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
 Bytes Chunk(const std::string& id, const Bytes& payload, std::int64_t declaredSize) {
   Bytes out(id.begin(), id.end());
   out.resize(4, ' ');

@@ -12,6 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 void Append16(Bytes& out, std::uint32_t value);
 void Append32(Bytes& out, std::uint32_t value);
+void Append64(Bytes& out, std::uint64_t value);
 // A chunk: the four-character id, the size (payload length unless `declaredSize` is given)
 // and the payload, followed by a zero pad byte when the payload length is odd.
 Bytes Chunk(const std::string& id, const Bytes& payload, std::int64_t declaredSize = -1);

@@ -1,13 +1,19 @@
 // The peak computation on real cache files, and the modal dialog that runs it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/riff_bytes.h"
+#include "tests/support/sparse_dir.h"
 #include "tests/support/test_files.h"
 #include "tests/waveview/recording_frame.h"
 #include "waveview/calc_buf_dlg.h"
@@ -110,6 +116,39 @@ TEST(ComputePeaks, MissingCacheLeavesNothingToDrawPlayOrExport) {
   // No sample data was found, so painting tries no mapping (and shows no further box).
   view.RenderAll();
   EXPECT_EQ(boxes.Texts().size(), 1u);
+}
+
+// Of a three-hour cache the table samples about a fifth of the pages. The pass asks for those
+// alone: afterwards no more than that share of the file is in the page cache (reading the
+// file through the kernel's read-ahead would have brought in all of it).
+TEST(ComputePeaks, ReadsOnlyThePagesItSamples) {
+  constexpr std::int64_t kFrames = std::int64_t{44100} * 3 * 3600;
+  testing_support::SparseDir dir;
+  if (const std::string why = dir.Unusable(kFrames * 4); !why.empty())
+    GTEST_SKIP() << "large sparse files: " << why;
+  const std::string path = dir.File("cache.wav");
+  using namespace testing_support;
+  WriteSparseFile(path,
+                  Concat({RiffForm("WAVE", {Chunk("fmt ", FormatRecord(1, 2, 44100, 16))},
+                                   static_cast<std::uint32_t>(36 + kFrames * 4)),
+                          Chunk("data", {}, kFrames * 4)}),
+                  44 + kFrames * 4, {}, false);
+  CWavView view;
+  view.waveInfo = CacheInfo(path, 44100, 2, 16, kFrames);
+  view.ComputePeaks(nullptr);
+  ASSERT_EQ(view.dataOffset, 44);
+  const std::size_t size = static_cast<std::size_t>(44 + kFrames * 4);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  ASSERT_EQ(::mincore(map, size, resident.data()), 0);
+  ::munmap(map, size);
+  ::close(fd);
+  const auto cached =
+      std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+  EXPECT_LT(static_cast<double>(cached) / resident.size(), 0.3) << cached << " pages";
 }
 
 TEST(CalcBufDlg, RunsTheComputationAndCannotBeClosedBeforeItEnds) {

@@ -87,9 +87,9 @@ TEST(PeakTable, EightBitValuesAreCentredOn128) {
   ExpectEnvelope(PeakTable::BlockEnvelope(mono, 6, 0), -128, 127, 0, 0);
   // Nothing examined: the starting values, after the 8-bit shift.
   ExpectEnvelope(PeakTable::BlockEnvelope(stereo, 0, 0), 127, -128, 127, -128);
-  // Layouts the view does not draw leave the starting values alone.
-  SampleSource wide{loud.data(), 1, 6, 8};
-  ExpectEnvelope(PeakTable::BlockEnvelope(wide, 1, 0), 32767, -32768, 32767, -32768);
+  // Widths the view does not draw leave the starting values alone.
+  SampleSource odd{loud.data(), 3, 1, 12};
+  ExpectEnvelope(PeakTable::BlockEnvelope(odd, 3, 0), 32767, -32768, 32767, -32768);
 }
 
 // A table of 10 blocks whose entries differ from the samples, so the source of every

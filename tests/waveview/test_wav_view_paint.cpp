@@ -199,30 +199,31 @@ TEST_F(ViewPixels, TinyViewsDrawAndTrackWithinTheirBounds) {
   }
 }
 
-class WidePixels : public ViewPixels {
- protected:
-  WidePixels() { bits = 24; }
-};
-
-TEST_F(WidePixels, UnsupportedSampleWidthDrawsEverythingButTheWave) {
-  Load();
-  EXPECT_EQ(view.totalFrames, 80'000);
-  EXPECT_EQ(At(200, 189), kBlack);
-  EXPECT_EQ(At(80, 353), kWhite);
-  EXPECT_EQ(At(0, 40), kRed);
-}
-
-class ThreeChannelPixels : public ViewPixels {
- protected:
-  ThreeChannelPixels() { channels = 3; }
-};
-
-TEST_F(ThreeChannelPixels, MoreThanTwoChannelsDrawEverythingButTheWave) {
-  Load();
-  EXPECT_EQ(view.totalFrames, 80'000);
-  EXPECT_EQ(At(200, 189), kBlack);
-  EXPECT_EQ(At(200, 230), kBlack);
-  EXPECT_EQ(At(80, 353), kWhite);
+// Wider samples are shown by their top 16 bits and more channels by the first two: the same
+// signal as 24- or 32-bit, or with further channels, draws exactly the 16-bit stereo picture.
+TEST(WideCachePixels, WiderSamplesAndMoreChannelsDrawAsSixteenBitStereo) {
+  const auto render = [](int channels, int bits) {
+    testing_support::TempDir dir;
+    const std::string path = dir.File("cache.wav");
+    testing_support::WriteWav(path, 8000, channels, bits, 80'000, [bits](std::int64_t f, int c) {
+      const std::int32_t v = c == 1 ? -16'384 : c >= 2 ? 5'000 : f < 40'000 ? 32'767 : -32'768;
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << (bits - 16));
+    });
+    CWavView view;
+    view.resize(840, 400);
+    view.SetZoom(1.0);
+    view.SetMusic({path, kMusicWav, 8000, channels, 0, bits, 10'000, {}});
+    view.RenderAll();
+    return view.BackBuffer().copy();
+  };
+  const QImage reference = render(2, 16);
+  struct Case {
+    int channels, bits;
+  };
+  for (const Case c : {Case{2, 24}, Case{2, 32}, Case{3, 16}, Case{6, 24}}) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.bits << " bits");
+    EXPECT_TRUE(render(c.channels, c.bits) == reference);
+  }
 }
 
 }  // namespace
