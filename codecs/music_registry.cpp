@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "codecs/wav/wav_music.h"
+#include "codecs/wma/wma_music.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ std::unique_ptr<Music> Make(const std::string& path) {
 // One line per format, in type-code order.
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWav, "wav", &Make<WavMusic>, true, true}, {kMusicMp3, "mp3", nullptr, true, true},
-    {kMusicWma, "wma", nullptr, true, true},         {kMusicCda, "cda", nullptr, true, false},
+    {kMusicWma, "wma", &Make<WmaMusic>, true, true}, {kMusicCda, "cda", nullptr, true, false},
     {kMusicOgg, "ogg", nullptr, true, true},         {kMusicApe, "ape", nullptr, true, true},
 };
 

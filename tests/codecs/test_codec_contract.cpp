@@ -8,6 +8,7 @@
 // its format with an independent tool).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,8 +42,20 @@ bool MakeWav(const std::string& path, int seconds) {
   return true;
 }
 
+// Encoded by ffmpeg from the same noise (written as WAV first).
+bool MakeWma(const std::string& path, int seconds) {
+  const std::string wav = path + ".wav";
+  MakeWav(wav, seconds);
+  int status = -1;
+  RunCommand("ffmpeg -v error -y -i '" + wav + "' -c:a wmav2 -b:a 128k '" + path + "' 2>&1",
+             &status);
+  std::remove(wav.c_str());
+  return status == 0;
+}
+
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
+    {"wma", kMusicWma, true, &MakeWma},
 };
 
 constexpr std::uint64_t kSentinel = 0x5EED;
