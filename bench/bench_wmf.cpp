@@ -9,7 +9,6 @@
 // Prints the median of several alternating runs, in milliseconds, and the ratios.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -41,17 +40,6 @@ std::u16string Wide(const std::string& path) {
   std::u16string wide;
   Utf8ToUtf16(path, &wide);
   return wide;
-}
-
-void WriteSource(const std::string& path) {
-  std::uint32_t x = 12345;
-  bench::WriteStereoWav16(path, kRate, kFrames, [&x](std::int64_t f) {
-    x = x * 1664525u + 1013904223u;
-    const auto tone = static_cast<std::int32_t>(8000 * std::sin(f * 2 * M_PI * 440 / kRate));
-    const auto left = static_cast<std::uint16_t>(tone + static_cast<std::int32_t>(x >> 21) - 1024);
-    const auto right = static_cast<std::uint16_t>(tone / 2 + static_cast<std::int32_t>(x >> 22));
-    return static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16;
-  });
 }
 
 double TimeCommand(const std::string& command) {
@@ -230,7 +218,7 @@ int main() {
   std::filesystem::create_directories(dir);
   const std::string wav = dir + "/source.wav", ours = dir + "/ours.wma";
   const std::string theirs = dir + "/ffmpeg.wma";
-  WriteSource(wav);
+  bench::WriteToneOverNoise(wav, kRate, kFrames);
   const std::string ffmpeg = "ffmpeg -v error -y -nostdin ";
   std::vector<double> exportOurs, exportFfmpeg, loadOurs, loadFfmpeg;
   for (int run = 0; run < kRuns; ++run) {
