@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <fstream>
@@ -77,6 +78,19 @@ inline void WriteStereoWav16(const std::string& path, std::int32_t rate, std::in
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n * 4));
     f += n;
   }
+}
+
+// A 440 Hz tone over pseudo-random noise, different in the two channels: material a
+// compressing encoder cannot make trivial.
+inline void WriteToneOverNoise(const std::string& path, std::int32_t rate, std::int64_t frames) {
+  std::uint32_t x = 12345;
+  WriteStereoWav16(path, rate, frames, [&x, rate](std::int64_t f) {
+    x = x * 1664525u + 1013904223u;
+    const auto tone = static_cast<std::int32_t>(8000 * std::sin(f * 2 * M_PI * 440 / rate));
+    const auto left = static_cast<std::uint16_t>(tone + static_cast<std::int32_t>(x >> 21) - 1024);
+    const auto right = static_cast<std::uint16_t>(tone / 2 + static_cast<std::int32_t>(x >> 22));
+    return static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16;
+  });
 }
 
 }  // namespace bench

@@ -1,15 +1,17 @@
-// The Windows Media runtime layer against ffmpeg on the same files, in one run.
+// The Windows Media runtime layer and the WMA codec against ffmpeg on the same files, in one
+// run.
 //
 // A 10-minute 44.1 kHz 16-bit stereo WAV (a tone over noise) is the input.
-//  - export: the writer as the WMA codec drives it (format from the codec listing at
-//    128 kbit/s, file sink, one 32 KiB sample per chunk read from the WAV) against
+//  - export: the layer's writer as the WMA codec drives it (format from the codec listing at
+//    128 kbit/s, file sink, one 32 KiB sample per chunk read from the WAV), and WmaMusic fed
+//    by WavMusic::ConvertRange from InitWriter to its completion (tags written), against
 //    `ffmpeg -i x.wav -c:a wmav2 -b:a 128k y.wma`;
-//  - load: the reader on ffmpeg's 128 kbit/s file, paced one second at a time from OnTime
-//    as the codec does, writing the PCM to a WAV file, against `ffmpeg -i x.wma x.wav`.
+//  - load: the layer's reader on ffmpeg's 128 kbit/s file, paced one second at a time from
+//    OnTime, writing the PCM to a WAV file, and WmaMusic probing and decoding it into a WAV
+//    cache writer until its completion, against `ffmpeg -i x.wma x.wav`.
 // Prints the median of several alternating runs, in milliseconds, and the ratios.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "codecs/wav/wav_music.h"
+#include "codecs/wma/wma_music.h"
 #include "platform/wmf/com_object.h"
 #include "platform/wmf/wide_text.h"
 #include "platform/wmf/wmf.h"
@@ -28,6 +32,7 @@ namespace {
 
 using namespace platform::wmf;
 using bench::Clock;
+using bench::DoneWaiter;
 using bench::Median;
 using bench::Ms;
 
@@ -41,17 +46,6 @@ std::u16string Wide(const std::string& path) {
   std::u16string wide;
   Utf8ToUtf16(path, &wide);
   return wide;
-}
-
-void WriteSource(const std::string& path) {
-  std::uint32_t x = 12345;
-  bench::WriteStereoWav16(path, kRate, kFrames, [&x](std::int64_t f) {
-    x = x * 1664525u + 1013904223u;
-    const auto tone = static_cast<std::int32_t>(8000 * std::sin(f * 2 * M_PI * 440 / kRate));
-    const auto left = static_cast<std::uint16_t>(tone + static_cast<std::int32_t>(x >> 21) - 1024);
-    const auto right = static_cast<std::uint16_t>(tone / 2 + static_cast<std::int32_t>(x >> 22));
-    return static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16;
-  });
 }
 
 double TimeCommand(const std::string& command) {
@@ -223,6 +217,43 @@ double Load(const std::string& wma, const std::string& output) {
   return Ms(Clock::now() - t0);
 }
 
+double CodecLoad(const std::string& wma, const std::string& cache) {
+  const Clock::time_point t0 = Clock::now();
+  WmaMusic source(wma);
+  if (!source.GetMusicInfo()) return -1;
+  WavMusic writer(cache);
+  writer.info = source.info;
+  writer.info.type = kMusicWav;
+  DoneWaiter waiter;
+  writer.progressWindow = &waiter;
+  if (!writer.InitWriter() || !source.StartConvert(&writer)) return -1;
+  waiter.Wait();
+  return Ms(Clock::now() - t0);
+}
+
+double CodecExport(const std::string& wav, const std::string& output) {
+  WavMusic source(wav);
+  if (!source.GetMusicInfo()) return -1;
+  const Clock::time_point t0 = Clock::now();
+  WmaMusic writer(output);
+  writer.info = source.info;
+  writer.info.type = kMusicWma;
+  writer.info.bitrate = kKbps;
+  writer.info.tag.title = "bench";
+  DoneWaiter waiter;
+  writer.progressWindow = &waiter;
+  if (!writer.InitWriter() || !source.ConvertRange(&writer, 0, kFrames, -1, -1)) return -1;
+  waiter.Wait();
+  return Ms(Clock::now() - t0);
+}
+
+void Report(const char* what, const std::vector<double>& layer, const std::vector<double>& codec,
+            const std::vector<double>& ffmpeg) {
+  const double l = Median(layer), c = Median(codec), f = Median(ffmpeg);
+  std::printf("%s: layer %.0f ms (ratio %.2f), WmaMusic %.0f ms (ratio %.2f), ffmpeg %.0f ms\n",
+              what, l, l / f, c, c / f, f);
+}
+
 }  // namespace
 
 int main() {
@@ -230,21 +261,19 @@ int main() {
   std::filesystem::create_directories(dir);
   const std::string wav = dir + "/source.wav", ours = dir + "/ours.wma";
   const std::string theirs = dir + "/ffmpeg.wma";
-  WriteSource(wav);
+  bench::WriteToneOverNoise(wav, kRate, kFrames);
   const std::string ffmpeg = "ffmpeg -v error -y -nostdin ";
-  std::vector<double> exportOurs, exportFfmpeg, loadOurs, loadFfmpeg;
+  std::vector<double> exportLayer, exportCodec, exportFfmpeg, loadLayer, loadCodec, loadFfmpeg;
   for (int run = 0; run < kRuns; ++run) {
     exportFfmpeg.push_back(TimeCommand(ffmpeg + "-i " + wav + " -c:a wmav2 -b:a 128k " + theirs));
-    exportOurs.push_back(Export(wav, ours));
+    exportLayer.push_back(Export(wav, ours));
+    exportCodec.push_back(CodecExport(wav, ours));
     loadFfmpeg.push_back(TimeCommand(ffmpeg + "-i " + theirs + " " + dir + "/ffmpeg.wav"));
-    loadOurs.push_back(Load(theirs, dir + "/ours.wav"));
+    loadLayer.push_back(Load(theirs, dir + "/ours.wav"));
+    loadCodec.push_back(CodecLoad(theirs, dir + "/ours.wav"));
   }
-  const double eo = Median(exportOurs), ef = Median(exportFfmpeg);
-  const double lo = Median(loadOurs), lf = Median(loadFfmpeg);
-  std::printf("export 10 min at 128 kbit/s: layer %.0f ms, ffmpeg %.0f ms, ratio %.2f\n", eo, ef,
-              eo / ef);
-  std::printf("load 10 min WMA 2:           layer %.0f ms, ffmpeg %.0f ms, ratio %.2f\n", lo, lf,
-              lo / lf);
+  Report("export 10 min at 128 kbit/s", exportLayer, exportCodec, exportFfmpeg);
+  Report("load 10 min WMA 2 into a WAV", loadLayer, loadCodec, loadFfmpeg);
   std::filesystem::remove_all(dir);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include "cd/cd_track_music.h"
 #include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
+#include "codecs/wma/wma_music.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ std::unique_ptr<Music> Make(const std::string& path) {
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWav, "wav", &Make<WavMusic>, true, true},
     {kMusicMp3, "mp3", nullptr, true, true},
-    {kMusicWma, "wma", nullptr, true, true},
+    {kMusicWma, "wma", &Make<WmaMusic>, true, true},
     {kMusicCda, "cda", &Make<CdTrackMusic>, true, false},
     {kMusicOgg, "ogg", &Make<OggMusic>, true, true},
     {kMusicApe, "ape", nullptr, true, true},

@@ -44,14 +44,25 @@ bool MakeWav(const std::string& path, int seconds) {
   return true;
 }
 
-// Encoded by oggenc from a WAV written by the tests' own writer.
-bool MakeOgg(const std::string& path, int seconds) {
+// The same noise written as WAV, then encoded by `command`, in which {in} and {out} stand
+// for the two paths.
+bool EncodeNoise(const std::string& path, int seconds, std::string command) {
   const std::string wav = path + ".wav";
-  WriteWav(wav, 44100, 2, 16, std::int64_t{44100} * seconds, NoiseSample);
-  int status = 0;
-  RunCommand("oggenc -Q -b 128 -o '" + path + "' '" + wav + "' 2>&1", &status);
+  MakeWav(wav, seconds);
+  command.replace(command.find("{in}"), 4, "'" + wav + "'");
+  command.replace(command.find("{out}"), 5, "'" + path + "'");
+  int status = -1;
+  RunCommand(command + " 2>&1", &status);
   std::remove(wav.c_str());
   return status == 0;
+}
+
+bool MakeOgg(const std::string& path, int seconds) {
+  return EncodeNoise(path, seconds, "oggenc -Q -b 128 -o {out} {in}");
+}
+
+bool MakeWma(const std::string& path, int seconds) {
+  return EncodeNoise(path, seconds, "ffmpeg -v error -y -i {in} -c:a wmav2 -b:a 128k {out}");
 }
 
 // A one-track disc image beside `path`, whose track file is copied to `path`.
@@ -64,8 +75,9 @@ bool MakeCdTrack(const std::string& path, int seconds) {
 
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
-    {"ogg", kMusicOgg, true, &MakeOgg},
+    {"wma", kMusicWma, true, &MakeWma},
     {"cda", kMusicCda, false, &MakeCdTrack},
+    {"ogg", kMusicOgg, true, &MakeOgg},
 };
 
 // CD tracks are named by a CDDB server: keep their lookups on this machine, where nothing
