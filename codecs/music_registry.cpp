@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "codecs/mp3/mp3_music.h"
 #include "codecs/wav/wav_music.h"
 
 namespace {
@@ -13,9 +14,12 @@ std::unique_ptr<Music> Make(const std::string& path) {
 
 // One line per format, in type-code order.
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
-    {kMusicWav, "wav", &Make<WavMusic>, true, true}, {kMusicMp3, "mp3", nullptr, true, true},
-    {kMusicWma, "wma", nullptr, true, true},         {kMusicCda, "cda", nullptr, true, false},
-    {kMusicOgg, "ogg", nullptr, true, true},         {kMusicApe, "ape", nullptr, true, true},
+    {kMusicWav, "wav", &Make<WavMusic>, true, true},
+    {kMusicMp3, "mp3", &Make<Mp3Music>, true, true},
+    {kMusicWma, "wma", nullptr, true, true},
+    {kMusicCda, "cda", nullptr, true, false},
+    {kMusicOgg, "ogg", nullptr, true, true},
+    {kMusicApe, "ape", nullptr, true, true},
 };
 
 constexpr bool IndexedByType() {

@@ -41,8 +41,17 @@ bool MakeWav(const std::string& path, int seconds) {
   return true;
 }
 
+// Encoded by lame from a WAV of the tests' own writer.
+bool MakeMp3(const std::string& path, int seconds) {
+  MakeWav(path + ".wav", seconds);
+  int status = 0;
+  RunCommand("lame --quiet -b 128 '" + path + ".wav' '" + path + "' 2>&1", &status);
+  return status == 0;
+}
+
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
+    {"mp3", kMusicMp3, true, &MakeMp3},
 };
 
 constexpr std::uint64_t kSentinel = 0x5EED;
