@@ -5,11 +5,9 @@
 //  - export: WavMusic::ConvertRange feeds the WAV to an Mp3Music writer at 128 kbit/s CBR with
 //    the default settings and tags (as the split does), against `lame -b 128` on that WAV.
 // Prints the median of several alternating runs, in milliseconds, and the ratios.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -27,29 +25,6 @@ using bench::Ms;
 constexpr int kRate = 44100;
 constexpr std::int64_t kFrames = std::int64_t{600} * kRate;
 constexpr int kRuns = 3;
-
-// Tones with a slow vibrato and a little noise: something an encoder has to work on.
-void WriteSource(const std::string& path) {
-  std::uint32_t x = 1;
-  bench::WriteStereoWav16(path, kRate, kFrames, [&x](std::int64_t f) {
-    const double t = static_cast<double>(f) / kRate;
-    const double vibrato = 440 * (1 + 0.01 * std::sin(2 * std::numbers::pi * 5 * t));
-    x = x * 1664525u + 1013904223u;
-    const double noise = static_cast<double>(static_cast<std::int16_t>(x >> 16)) / 16;
-    const auto left =
-        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * vibrato * t) + noise);
-    const auto right =
-        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 330 * t) - noise);
-    return static_cast<std::uint16_t>(left) |
-           static_cast<std::uint32_t>(static_cast<std::uint16_t>(right)) << 16;
-  });
-}
-
-double TimeCommand(const std::string& command) {
-  const auto start = Clock::now();
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-  return Ms(Clock::now() - start);
-}
 
 // Probe, then decode into a cache writer until its completion: the load of one MP3.
 double Load(const std::string& mp3, const std::string& cache) {
@@ -94,12 +69,12 @@ int main() {
   const std::string dir = (std::filesystem::temp_directory_path() / "bench_mp3_music").string();
   std::filesystem::create_directories(dir);
   const std::string wav = dir + "/source.wav", mp3 = dir + "/source.mp3";
-  WriteSource(wav);
+  bench::WriteMusicLikeWav(wav, kRate, kFrames);
   std::vector<double> lame, exported, mpg123, loaded;
   for (int run = 0; run < kRuns; ++run) {
-    lame.push_back(TimeCommand("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    lame.push_back(bench::TimeCommand("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
     exported.push_back(Export(wav, dir + "/export.mp3"));
-    mpg123.push_back(TimeCommand("mpg123 -q -w '" + dir + "/mpg123.wav' '" + mp3 + "'"));
+    mpg123.push_back(bench::TimeCommand("mpg123 -q -w '" + dir + "/mpg123.wav' '" + mp3 + "'"));
     loaded.push_back(Load(mp3, dir + "/cache.wav"));
   }
   std::printf("10 min 44.1 kHz stereo, median of %d runs (ms)\n", kRuns);
