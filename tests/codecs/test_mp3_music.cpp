@@ -11,6 +11,7 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -43,136 +44,103 @@ std::vector<std::int16_t> FfmpegSamples(const std::string& wav) {
   return samples;
 }
 
-// What mpg123 reports of an MP3 stream's frames and its Xing/LAME header.
+// What mpg123 reports of an MP3 stream's frames and of its Xing/LAME header.
 struct StreamFacts {
-  std::set<std::string> modes;  // "Stereo", "Joint-Stereo", "Single-Channel" …
-  std::set<std::string> bitrates;
+  std::set<std::string> modes, bitrates;  // of every frame: "Joint-Stereo"…, "128 kbit/s"…
   bool header = false;
-  int vbrMode = 0;  // the LAME tag's method: 1 CBR, 2 ABR, 3 and up VBR
-  int abrRate = 0;
+  std::set<std::string> vbrMode, abrRate;  // the LAME tag's method (1 CBR, 2 ABR, 4 VBR), rate
 };
 
 StreamFacts Mpg123Facts(const std::string& mp3) {
   const std::string out = RunCommand("mpg123 -t -vvvv " + ShellQuote(mp3) + " 2>&1");
-  StreamFacts facts;
-  const std::regex mode("mode: ([A-Za-z-]+),"), bitrate("Bitrate: ([^E]+?) Extension"),
-      vbr("vbr mode (\\d+)"), abr("ABR rate = (\\d+)");
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), mode); it != std::sregex_iterator();
-       ++it)
-    facts.modes.insert((*it)[1]);
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), bitrate);
-       it != std::sregex_iterator(); ++it)
-    facts.bitrates.insert((*it)[1]);
-  std::smatch m;
-  if (std::regex_search(out, m, vbr)) facts.vbrMode = std::stoi(m[1]);
-  if (std::regex_search(out, m, abr)) facts.abrRate = std::stoi(m[1]);
-  facts.header = out.find("Xing/Lame/Info header detected") != std::string::npos;
-  return facts;
+  const auto all = [&out](const char* pattern) {
+    std::set<std::string> found;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), re); it != std::sregex_iterator();
+         ++it)
+      found.insert((*it)[1]);
+    return found;
+  };
+  return {all("mode: ([A-Za-z-]+),"), all("Bitrate: ([^E]+?) Extension"),
+          out.find("Xing/Lame/Info header detected") != std::string::npos, all("vbr mode (\\d+)"),
+          all("ABR rate = (\\d+)")};
 }
 
 // Signal-to-noise ratio in dB of `decoded` against `reference` over their common length.
 double SnrDb(const std::vector<std::int16_t>& reference, const std::vector<std::int16_t>& decoded) {
   double signal = 0, noise = 0;
   for (std::size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
-    const auto r = static_cast<double>(reference[i]);
-    signal += r * r;
-    const double d = r - decoded[i];
-    noise += d * d;
+    signal += std::pow(reference[i], 2);
+    noise += std::pow(reference[i] - decoded[i], 2);
   }
   return 10 * std::log10(signal / std::max(noise, 1.0));
 }
 
-// A target that records what it receives and can hold a WriteSamples call until released,
-// as a message box carried to the UI thread holds the decoder's thread.
-class HeldTarget : public Music {
+// A target that counts what it receives and holds every WriteSamples call while `hold` is
+// set, as a message box carried to the UI thread holds the decoder's thread.
+class HeldTarget : public WavMusic {
  public:
-  HeldTarget() : Music("held target") {}
-  bool GetMusicInfo() override { return true; }
-  bool ReadTags() override { return true; }
-  bool StartConvert(Music*) override { return false; }
-  bool CancelConvert() override { return true; }
-  bool WriteTags() override { return true; }
-  bool InitWriter() override { return true; }
+  struct Counts {
+    int writes = 0, closes = 0, writesAfterClose = 0;
+    std::int64_t bytes = 0;
+  };
+  HeldTarget() : WavMusic("held") {}
   bool WriteSamples(const std::uint8_t*, std::int64_t length) override {
     std::unique_lock lock(mutex_);
-    if (closes_ > 0) ++writesAfterClose_;
-    bytes_ += length;
-    ++writes_;
+    counts_ = {counts_.writes + 1, counts_.closes, counts_.writesAfterClose + counts_.closes,
+               counts_.bytes + length};
     changed_.notify_all();
     changed_.wait_for(lock, 10s, [this] { return !hold_; });
     return true;
   }
   bool CloseWriter() override {
     std::lock_guard lock(mutex_);
-    ++closes_;
+    ++counts_.closes;
     changed_.notify_all();
     return true;
   }
-
-  void Hold() { hold_ = true; }
-  void Release() {
+  void Hold(bool hold) {
     std::lock_guard lock(mutex_);
-    hold_ = false;
+    hold_ = hold;
     changed_.notify_all();
   }
-  bool WaitForWrite() {
-    return WaitUntil([this] { return writes_ > 0; });
+  // The counts once `done` holds for them (after at most 20 s).
+  Counts Wait(bool (*done)(const Counts&) = nullptr) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, 20s, [&] { return done == nullptr || done(counts_); });
+    return counts_;
   }
-  bool WaitForClose() {
-    return WaitUntil([this] { return closes_ > 0; });
-  }
-  int closes() const { return Locked(closes_); }
-  int writesAfterClose() const { return Locked(writesAfterClose_); }
-  std::int64_t bytes() const { return Locked(bytes_); }
 
  private:
-  template <typename Predicate>
-  bool WaitUntil(Predicate done) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 20s, done);
-  }
-  template <typename T>
-  T Locked(const T& value) const {
-    std::lock_guard lock(mutex_);
-    return value;
-  }
-
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   bool hold_ = false;
-  int writes_ = 0;
-  int closes_ = 0;
-  int writesAfterClose_ = 0;
-  std::int64_t bytes_ = 0;
+  Counts counts_;
 };
+
+bool Written(const HeldTarget::Counts& c) { return c.writes > 0; }
+bool Closed(const HeldTarget::Counts& c) { return c.closes > 0; }
 
 class Mp3MusicTest : public ::testing::Test {
  protected:
-  // Probes `path` as MP3 into a fresh record.
-  MusicInfo Probe(const std::string& path, bool* ok) {
+  std::optional<MusicInfo> Probe(const std::string& path) {
     MusicInfo info;
     info.fileName = path;
     info.type = kMusicMp3;
-    *ok = ProbeMusicFile(info);
-    return info;
+    return ProbeMusicFile(info) ? std::optional(info) : std::nullopt;
   }
-  // Decodes `path` (probed as `info`) into a cache WAV the way the load dialog does; returns
-  // the cache's samples.
+  // Decodes a probed file into a cache WAV as the load dialog does; the cache's samples.
   std::vector<std::int16_t> Load(const MusicInfo& info) {
-    const std::string cache = dir_.File("cache.wav");
     QueueTarget window;
-    auto source = CreateMusic(kMusicMp3, info.fileName);
-    source->info = info;
-    auto writer = CreateMusic(kMusicWav, cache);
-    writer->info = info;
-    writer->info.type = kMusicWav;
-    writer->progressWindow = &window;
-    EXPECT_TRUE(writer->InitWriter());
-    EXPECT_TRUE(source->StartConvert(writer.get()));
+    Mp3Music source(info.fileName);
+    source.info = info;
+    WavMusic cache(dir_.File("cache.wav"));
+    cache.info = info;
+    cache.info.type = kMusicWav;
+    cache.progressWindow = &window;
+    EXPECT_TRUE(cache.InitWriter() && source.StartConvert(&cache));
     EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, 60s).has_value());
-    source.reset();
-    writer.reset();
-    return FfmpegSamples(cache);
+    return FfmpegSamples(cache.path);
   }
   // Exports `seconds` of a tone WAV of `rate`/`channels`/`bits` through Mp3Music at
   // `bitrate`, as the split does (ConvertRange into the writer).
@@ -195,8 +163,7 @@ class Mp3MusicTest : public ::testing::Test {
     writer.info.bitrate = bitrate;
     writer.info.tag = tag;
     writer.progressWindow = &window;
-    EXPECT_TRUE(writer.InitWriter());
-    EXPECT_TRUE(cache.ConvertRange(&writer, 0, frames, -1, -1));
+    EXPECT_TRUE(writer.InitWriter() && cache.ConvertRange(&writer, 0, frames, -1, -1));
     EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, 60s).has_value());
     EXPECT_FALSE(writer.writeFailed);
     return out;
@@ -226,17 +193,14 @@ TEST_F(Mp3MusicTest, LameFilesLoadIntoACacheEqualToMpg123sGaplessDecode) {
     const std::string mp3 = MakeMp3(dir_, c.name, c.lame, c.rate, c.channels, 2.5);
     const std::vector<std::int16_t> expected = Mpg123Samples(mp3);
     ASSERT_FALSE(expected.empty());
-    bool ok = false;
-    const MusicInfo info = Probe(mp3, &ok);
-    ASSERT_TRUE(ok) << ::testing::PrintToString(boxes_.Texts());
+    const std::optional<MusicInfo> probed = Probe(mp3);
+    ASSERT_TRUE(probed) << ::testing::PrintToString(boxes_.Texts());
+    const MusicInfo& info = *probed;
     EXPECT_EQ(info.sampleRate, std::stoi(Ffprobe(mp3, "sample_rate")));
     EXPECT_EQ(info.channels, std::stoi(Ffprobe(mp3, "channels")));
     EXPECT_EQ(info.bitsPerSample, 16);
-    if (c.bitrate > 0) {
-      EXPECT_EQ(info.bitrate, c.bitrate);
-    } else {
-      EXPECT_GT(info.bitrate, 0);
-    }
+    EXPECT_EQ(c.bitrate > 0 ? info.bitrate : 0, c.bitrate);
+    EXPECT_GT(info.bitrate, 0);
     const auto frames = static_cast<std::int64_t>(expected.size()) / c.channels;
     EXPECT_NEAR(static_cast<double>(info.durationMs), frames * 1000.0 / info.sampleRate, 1.0);
     EXPECT_EQ(info.tag.title, Ffprobe(mp3, "format_tags=title"));
@@ -253,24 +217,22 @@ TEST_F(Mp3MusicTest, BadFilesFailTheProbeAtOnceAndDamagedOnesGiveWhatTheyHold) {
   Bytes noise(20000);
   for (std::size_t i = 0; i < noise.size(); ++i)
     noise[i] = static_cast<std::uint8_t>(i * 2654435761u >> 11);
-  Bytes text(5000, 'x');
-  Bytes junkFirst(3000, 'j');
-  junkFirst.insert(junkFirst.end(), mp3.begin(), mp3.end());
-  // An ID3v2 tag claiming 256 MiB in front of the audio.
-  Bytes hugeTag = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
-  hugeTag.insert(hugeTag.end(), mp3.begin(), mp3.end());
+  const auto before = [&mp3](Bytes head) {
+    head.insert(head.end(), mp3.begin(), mp3.end());
+    return head;
+  };
   const struct {
     const char* name;
     Bytes bytes;
     bool loads;
   } cases[] = {
       {"empty", {}, false},
-      {"text", text, false},
+      {"text", Bytes(5000, 'x'), false},
       {"a wav", ReadFileBytes(dir_.File("tone.wav")), false},
       {"noise", noise, false},
       {"first half", Bytes(mp3.begin(), mp3.begin() + mp3.size() / 2), true},
-      {"junk before the first frame", junkFirst, true},
-      {"huge id3 tag", hugeTag, true},
+      {"junk before the first frame", before(Bytes(3000, 'j')), true},
+      {"id3 tag claiming 256 MiB", before({'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}), true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -278,49 +240,35 @@ TEST_F(Mp3MusicTest, BadFilesFailTheProbeAtOnceAndDamagedOnesGiveWhatTheyHold) {
     WriteFileBytes(path, c.bytes);
     boxes_.Clear();
     const auto start = Clock::now();
-    bool ok = false;
-    const MusicInfo info = Probe(path, &ok);
+    const std::optional<MusicInfo> info = Probe(path);
     EXPECT_LT(Clock::now() - start, 2s);
     if (!c.loads) {
-      EXPECT_FALSE(ok);
+      EXPECT_FALSE(info);
       EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"获取 mp3 信息失败。 - " + path});
-      continue;
+    } else if (info) {  // a tag's claim is not believed: whatever the outcome, it comes fast
+      EXPECT_TRUE(Load(*info) == Mpg123Samples(path));
     }
-    // The tag's claim is not believed: whatever the outcome, it comes quickly and safely.
-    if (!ok) continue;
-    const std::vector<std::int16_t> expected = Mpg123Samples(path);
-    EXPECT_FALSE(expected.empty());
-    EXPECT_TRUE(Load(info) == expected);
   }
 }
 
 TEST_F(Mp3MusicTest, ExportsDecodeAtTheRequestedRateModeAndHeaderWithTheirTags) {
-  const Mp3EncoderSettings defaults;
+  const Mp3EncoderSettings defaults, wild{.stereoMode = 7, .encodingMode = 9, .vbrQuality = 40};
   const struct {
     const char* name;
     Mp3EncoderSettings settings;
     int channels, bits, bitrate;
     std::set<std::string> modes;
-    const char* frameBitrate;  // what mpg123 reports per frame
-    int vbrMode;               // 0: no Xing/LAME header expected
-    int abrRate;
+    const char* frameBitrate;                // what mpg123 reports per frame
+    std::set<std::string> vbrMode, abrRate;  // from the LAME tag; none without it
   } cases[] = {
-      {"cbr", defaults, 2, 16, 128, {"Joint-Stereo"}, "128 kbit/s", 1, 0},
-      {"stereo 192", {.stereoMode = 0}, 2, 16, 192, {"Stereo"}, "192 kbit/s", 1, 0},
-      {"no header", {.writeVbrHeader = 0}, 2, 16, 96, {"Joint-Stereo"}, "96 kbit/s", 0, 0},
-      {"mono", {.stereoMode = 0}, 1, 16, 64, {"Single-Channel"}, "64 kbit/s", 1, 0},
-      {"abr", {.encodingMode = 2}, 2, 16, 128, {"Joint-Stereo"}, "128 kbit/s ABR", 2, 128},
-      {"vbr", {.encodingMode = 1, .vbrQuality = 2}, 2, 16, 32, {"Joint-Stereo"}, "VBR", 4, 0},
-      {"8-bit source", defaults, 2, 8, 128, {"Joint-Stereo"}, "128 kbit/s", 1, 0},
-      {"out-of-range settings",
-       {.stereoMode = 7, .encodingMode = 9, .vbrQuality = 40},
-       2,
-       16,
-       128,
-       {"Joint-Stereo"},
-       "128 kbit/s",
-       1,
-       0},
+      {"cbr", defaults, 2, 16, 128, {"Joint-Stereo"}, "128 kbit/s", {"1"}, {}},
+      {"stereo 192", {.stereoMode = 0}, 2, 16, 192, {"Stereo"}, "192 kbit/s", {"1"}, {}},
+      {"no header", {.writeVbrHeader = 0}, 2, 16, 96, {"Joint-Stereo"}, "96 kbit/s", {}, {}},
+      {"mono", {.stereoMode = 0}, 1, 16, 64, {"Single-Channel"}, "64 kbit/s", {"1"}, {}},
+      {"abr", {.encodingMode = 2}, 2, 16, 128, {"Joint-Stereo"}, "128 kbit/s ABR", {"2"}, {"128"}},
+      {"vbr", {.encodingMode = 1, .vbrQuality = 2}, 2, 16, 32, {"Joint-Stereo"}, "VBR", {"4"}, {}},
+      {"8-bit source", defaults, 2, 8, 128, {"Joint-Stereo"}, "128 kbit/s", {"1"}, {}},
+      {"out-of-range settings", wild, 2, 16, 128, {"Joint-Stereo"}, "128 kbit/s", {"1"}, {}},
   };
   const MusicTag tag = {"分割的歌", "歌手", "Album", "300", "2024", "Rock"};
   for (const auto& c : cases) {
@@ -330,11 +278,11 @@ TEST_F(Mp3MusicTest, ExportsDecodeAtTheRequestedRateModeAndHeaderWithTheirTags) 
     const StreamFacts facts = Mpg123Facts(out);
     EXPECT_EQ(facts.modes, c.modes);
     EXPECT_EQ(facts.bitrates, std::set<std::string>{c.frameBitrate});
-    EXPECT_EQ(facts.header, c.vbrMode != 0);
+    EXPECT_EQ(facts.header, !c.vbrMode.empty());
     EXPECT_EQ(facts.vbrMode, c.vbrMode);
     EXPECT_EQ(facts.abrRate, c.abrRate);
     // With the LAME tag the decode is gapless: the very samples exported, in place.
-    if (c.vbrMode != 0) {
+    if (facts.header) {
       const std::vector<std::int16_t> decoded = Mpg123Samples(out);
       EXPECT_EQ(decoded.size(), std::size_t{88200} * c.channels);
       EXPECT_GT(SnrDb(ToneSamples(44100, c.channels, 2.0), decoded), c.bits == 8 ? 10 : 15);
@@ -352,45 +300,41 @@ TEST_F(Mp3MusicTest, AStopDuringTheDecodeClosesTheTargetOnceAndNeverWaitsOnIt) {
   for (const bool destroy : {false, true}) {
     SCOPED_TRACE(destroy ? "source destroyed" : "cancelled");
     HeldTarget target;
-    target.Hold();
+    target.Hold(true);
     auto source = std::make_unique<Mp3Music>(mp3);
     ASSERT_TRUE(source->StartConvert(&target));
-    ASSERT_TRUE(target.WaitForWrite());
-    // The target now holds the decoder's thread, as a message box would.
-    if (destroy) {
-      auto release = std::async(std::launch::async, [&] {
-        std::this_thread::sleep_for(200ms);
-        target.Release();
-      });
-      source.reset();
-      EXPECT_EQ(target.closes(), 1) << "destroying the source waits until its target closed";
-    } else {
-      const auto start = Clock::now();
-      EXPECT_TRUE(source->CancelConvert());
+    target.Wait(Written);
+    // The target holds the decoder's thread now, as a message box would.
+    const auto start = Clock::now();
+    auto release = std::async(std::launch::async, [&] {
+      std::this_thread::sleep_for(destroy ? 200ms : 0ms);
+      if (!destroy) {
+        EXPECT_TRUE(source->CancelConvert());
+      }
       EXPECT_LT(Clock::now() - start, 1s) << "the cancel waited for the held target";
-      target.Release();
-      ASSERT_TRUE(target.WaitForClose());
-    }
+      target.Hold(false);
+    });
+    if (destroy) source.reset();  // waits until the target has been closed
+    release.wait();
+    EXPECT_EQ(target.Wait(Closed).closes, 1);
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(target.closes(), 1);
-    EXPECT_EQ(target.writesAfterClose(), 0);
-    EXPECT_LT(target.bytes(), 20 * 44100 * 4);
+    const HeldTarget::Counts counts = target.Wait();
+    EXPECT_EQ(counts.closes, 1);
+    EXPECT_EQ(counts.writesAfterClose, 0);
+    EXPECT_LT(counts.bytes, 20 * 44100 * 4);
   }
 }
 
 TEST_F(Mp3MusicTest, ASecondProbeOrDecodeWhileOneRunsIsRefusedAndTheFirstCompletes) {
   const std::string first = MakeMp3(dir_, "first.mp3", "-b 128", 44100, 2, 3);
   const std::string second = MakeMp3(dir_, "second.mp3", "-b 128", 44100, 2, 1);
-  HeldTarget target;
-  target.Hold();
+  HeldTarget target, other;
+  target.Hold(true);
   auto source = std::make_unique<Mp3Music>(first);
   ASSERT_TRUE(source->StartConvert(&target));
-  ASSERT_TRUE(target.WaitForWrite());
+  target.Wait(Written);
 
-  bool ok = true;
-  Probe(second, &ok);
-  EXPECT_FALSE(ok);
-  HeldTarget other;
+  EXPECT_FALSE(Probe(second));
   Mp3Music rival(second);
   EXPECT_FALSE(rival.StartConvert(&other));
   EXPECT_TRUE(rival.CancelConvert()) << "another object's cancel leaves the decode alone";
@@ -398,13 +342,11 @@ TEST_F(Mp3MusicTest, ASecondProbeOrDecodeWhileOneRunsIsRefusedAndTheFirstComplet
             (std::vector<std::string>{"MP3 解码器正忙(Mp3Music::GetMusicInfo) - " + second,
                                       "MP3 解码器正忙(Mp3Music::StartConvert) - " + second}));
 
-  target.Release();
-  ASSERT_TRUE(target.WaitForClose());
-  EXPECT_EQ(target.bytes(), static_cast<std::int64_t>(Mpg123Samples(first).size()) * 2);
-  EXPECT_EQ(other.closes(), 0);
+  target.Hold(false);
+  EXPECT_EQ(target.Wait(Closed).bytes, static_cast<std::int64_t>(Mpg123Samples(first).size()) * 2);
+  EXPECT_EQ(other.Wait().closes, 0);
   source.reset();
-  Probe(second, &ok);
-  EXPECT_TRUE(ok) << "the engine is free again";
+  EXPECT_TRUE(Probe(second)) << "the engine is free again";
 }
 
 TEST(Mp3MusicFreshProcess, CancelBeforeAnyProbeReportsItsMessage) {
