@@ -12,8 +12,8 @@
 #include <future>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,18 +52,24 @@ struct StreamFacts {
 };
 
 StreamFacts Mpg123Facts(const std::string& mp3) {
-  const std::string out = RunCommand("mpg123 -t -vvvv " + ShellQuote(mp3) + " 2>&1");
-  const auto all = [&out](const char* pattern) {
-    std::set<std::string> found;
-    const std::regex re(pattern);
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), re); it != std::sregex_iterator();
-         ++it)
-      found.insert((*it)[1]);
-    return found;
+  std::istringstream out(RunCommand("mpg123 -t -vvvv " + ShellQuote(mp3) + " 2>&1"));
+  StreamFacts facts;
+  // Adds to `found` what `line` holds between `before` and `after` (or its end).
+  const auto pick = [](const std::string& line, const std::string& before, const char* after,
+                       std::set<std::string>& found) {
+    const std::size_t at = line.find(before);
+    if (at == std::string::npos) return;
+    const std::size_t from = at + before.size();
+    found.insert(line.substr(from, line.find(after, from) - from));
   };
-  return {all("mode: ([A-Za-z-]+),"), all("Bitrate: ([^E]+?) Extension"),
-          out.find("Xing/Lame/Info header detected") != std::string::npos, all("vbr mode (\\d+)"),
-          all("ABR rate = (\\d+)")};
+  for (std::string line; std::getline(out, line);) {
+    pick(line, "mode: ", ",", facts.modes);
+    pick(line, "Bitrate: ", " Extension", facts.bitrates);
+    pick(line, "vbr mode ", "\n", facts.vbrMode);
+    pick(line, "ABR rate = ", "\n", facts.abrRate);
+    facts.header = facts.header || line.find("Xing/Lame/Info header detected") != std::string::npos;
+  }
+  return facts;
 }
 
 // Signal-to-noise ratio in dB of `decoded` against `reference` over their common length.
