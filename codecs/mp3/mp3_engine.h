@@ -90,7 +90,7 @@ class Mp3Engine {
   std::mutex initMutex_;
   std::atomic<bool> started_{false};
 
-  mutable std::mutex mutex_;  // guards the state below up to decode_
+  std::mutex mutex_;  // guards the state below up to decode_
   std::condition_variable changed_;
   bool claimed_ = false;         // a probe or a decode holds the engine
   bool probing_ = false;         // the claim is a probe
