@@ -8,13 +8,11 @@
 // Prints the median of several alternating runs, in milliseconds, and the ratios.
 #include <dlfcn.h>
 
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -33,29 +31,6 @@ constexpr int kRate = 44100;
 constexpr std::int64_t kFrames = std::int64_t{600} * kRate;
 constexpr int kRuns = 3;
 constexpr std::size_t kChunkBytes = 32768;
-
-// Tones with a slow vibrato and a little noise: something an encoder has to work on.
-void WriteSource(const std::string& path) {
-  std::uint32_t x = 1;
-  bench::WriteStereoWav16(path, kRate, kFrames, [&x](std::int64_t f) {
-    const double t = static_cast<double>(f) / kRate;
-    const double vibrato = 440 * (1 + 0.01 * std::sin(2 * std::numbers::pi * 5 * t));
-    x = x * 1664525u + 1013904223u;
-    const double noise = static_cast<double>(static_cast<std::int16_t>(x >> 16)) / 16;
-    const auto left =
-        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * vibrato * t) + noise);
-    const auto right =
-        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 330 * t) - noise);
-    return static_cast<std::uint16_t>(left) |
-           static_cast<std::uint32_t>(static_cast<std::uint16_t>(right)) << 16;
-  });
-}
-
-double TimeCommand(const std::string& command) {
-  const auto start = Clock::now();
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-  return Ms(Clock::now() - start);
-}
 
 // The host side of the decoder module: PCM goes to a file, the end message to a waiter.
 struct DecodeHost : platform::MessageTarget {
@@ -151,7 +126,7 @@ int main() {
   const std::string dir = (std::filesystem::temp_directory_path() / "bench_mp3").string();
   std::filesystem::create_directories(dir);
   const std::string wav = dir + "/source.wav", mp3 = dir + "/source.mp3";
-  WriteSource(wav);
+  bench::WriteMusicLikeWav(wav, kRate, kFrames);
   mp3module::DecoderModule* module = LoadModule();
   if (module == nullptr) {
     std::fprintf(stderr, "cannot load %s\n", mp3module::kModuleFileName);
@@ -159,10 +134,10 @@ int main() {
   }
   std::vector<double> lame, ours, ours_q3, mpg123, decode;
   for (int run = 0; run < kRuns; ++run) {
-    lame.push_back(TimeCommand("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    lame.push_back(bench::TimeCommand("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
     ours.push_back(InterfaceEncode(wav, dir + "/ours.mp3", 5));
     ours_q3.push_back(InterfaceEncode(wav, dir + "/ours_q3.mp3", 3));
-    mpg123.push_back(TimeCommand("mpg123 -q -w '" + dir + "/mpg123.wav' '" + mp3 + "'"));
+    mpg123.push_back(bench::TimeCommand("mpg123 -q -w '" + dir + "/mpg123.wav' '" + mp3 + "'"));
     decode.push_back(ModuleDecode(*module, mp3, dir + "/ours.pcm"));
   }
   std::printf("10 min 44.1 kHz stereo, median of %d runs (ms)\n", kRuns);

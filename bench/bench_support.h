@@ -7,9 +7,12 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,31 @@ inline void WriteToneOverNoise(const std::string& path, std::int32_t rate, std::
     const auto left = static_cast<std::uint16_t>(tone + static_cast<std::int32_t>(x >> 21) - 1024);
     const auto right = static_cast<std::uint16_t>(tone / 2 + static_cast<std::int32_t>(x >> 22));
     return static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16;
+  });
+}
+
+// Milliseconds a shell command takes; says so on stderr when it fails.
+inline double TimeCommand(const std::string& command) {
+  const auto start = Clock::now();
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+  return Ms(Clock::now() - start);
+}
+
+// Tones with a slow vibrato and a little noise, 16-bit stereo: something an encoder has to
+// work on.
+inline void WriteMusicLikeWav(const std::string& path, std::int32_t rate, std::int64_t frames) {
+  std::uint32_t x = 1;
+  WriteStereoWav16(path, rate, frames, [&x, rate](std::int64_t f) {
+    const double t = static_cast<double>(f) / rate;
+    const double vibrato = 440 * (1 + 0.01 * std::sin(2 * std::numbers::pi * 5 * t));
+    x = x * 1664525u + 1013904223u;
+    const double noise = static_cast<double>(static_cast<std::int16_t>(x >> 16)) / 16;
+    const auto left =
+        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * vibrato * t) + noise);
+    const auto right =
+        static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 330 * t) - noise);
+    return static_cast<std::uint16_t>(left) |
+           static_cast<std::uint32_t>(static_cast<std::uint16_t>(right)) << 16;
   });
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cd/cd_track_music.h"
+#include "codecs/mp3/mp3_music.h"
 #include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
 #include "codecs/wma/wma_music.h"
@@ -18,7 +19,7 @@ std::unique_ptr<Music> Make(const std::string& path) {
 // clang-format off
 constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWav, "wav", &Make<WavMusic>, true, true},
-    {kMusicMp3, "mp3", nullptr, true, true},
+    {kMusicMp3, "mp3", &Make<Mp3Music>, true, true},
     {kMusicWma, "wma", &Make<WmaMusic>, true, true},
     {kMusicCda, "cda", &Make<CdTrackMusic>, true, false},
     {kMusicOgg, "ogg", &Make<OggMusic>, true, true},

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace platform {
 
@@ -26,5 +29,19 @@ using WindowHandle = MessageTarget*;
 
 // Posts to `target`; returns false and does nothing for a null handle.
 bool PostMessage(WindowHandle target, std::uint32_t msg, WParam w = 0, LParam l = 0);
+
+// Hidden windows of the codec layer, which does not link the UI toolkit: a target whose
+// handler runs on the program's UI thread, one message at a time, in posting order.
+using MessageHandler = std::function<void(std::uint32_t msg, WParam w, LParam l)>;
+using UiTargetFactory = std::unique_ptr<MessageTarget> (*)(const std::string& name,
+                                                           MessageHandler handler);
+// The application installs its toolkit's factory at start, before any codec runs; returns
+// the previous one (null: none).
+UiTargetFactory InstallUiTargetFactory(UiTargetFactory factory);
+// A new target named `name` that hands every message to `handler` on the UI thread. Without
+// an installed factory (tests, tools) the handler runs on a thread of the target's own, which
+// the target's destruction joins.
+std::unique_ptr<MessageTarget> CreateUiMessageTarget(const std::string& name,
+                                                     MessageHandler handler);
 
 }  // namespace platform

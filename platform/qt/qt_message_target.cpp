@@ -31,7 +31,47 @@ void InstallDeliveryFence() {
   app->installEventFilter(fence);
 }
 
+// The receiver of a target made by the factory: runs the handler for each message.
+class UiReceiver : public QObject {
+ public:
+  explicit UiReceiver(MessageHandler handler) : handler_(std::move(handler)) {}
+  bool event(QEvent* e) override {
+    if (e->type() != MessageEvent::Type()) return QObject::event(e);
+    const auto* message = static_cast<MessageEvent*>(e);
+    if (handler_) handler_(message->msg, message->w, message->l);
+    return true;
+  }
+
+ private:
+  const MessageHandler handler_;
+};
+
+class UiMessageTarget : public MessageTarget {
+ public:
+  UiMessageTarget(const std::string& name, MessageHandler handler)
+      : receiver_(new UiReceiver(std::move(handler))), poster_(receiver_) {
+    receiver_->setObjectName(QString::fromStdString(name));
+    receiver_->moveToThread(QCoreApplication::instance()->thread());
+  }
+  ~UiMessageTarget() override { receiver_->deleteLater(); }
+  bool Post(std::uint32_t msg, WParam w, LParam l) override { return poster_.Post(msg, w, l); }
+
+ private:
+  UiReceiver* receiver_;  // deleted on its own thread
+  QtMessageTarget poster_;
+};
+
+std::unique_ptr<MessageTarget> MakeUiMessageTarget(const std::string& name,
+                                                   MessageHandler handler) {
+  return std::make_unique<UiMessageTarget>(name, std::move(handler));
+}
+
 }  // namespace
+
+void InstallQtUiTargetFactory() {
+  InstallDeliveryFence();
+  InstallUiTargetFactory(&MakeUiMessageTarget);
+}
 
 QEvent::Type MessageEvent::Type() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());

@@ -34,4 +34,8 @@ class QtMessageTarget : public MessageTarget {
   QObject* receiver_;
 };
 
+// Installs the factory behind CreateUiMessageTarget: each target is a hidden QObject living on
+// the application's thread, whose handler runs there. Call once the QApplication exists.
+void InstallQtUiTargetFactory();
+
 }  // namespace platform

@@ -57,6 +57,10 @@ bool EncodeNoise(const std::string& path, int seconds, std::string command) {
   return status == 0;
 }
 
+bool MakeMp3(const std::string& path, int seconds) {
+  return EncodeNoise(path, seconds, "lame --quiet -b 128 {in} {out}");
+}
+
 bool MakeOgg(const std::string& path, int seconds) {
   return EncodeNoise(path, seconds, "oggenc -Q -b 128 -o {out} {in}");
 }
@@ -75,6 +79,7 @@ bool MakeCdTrack(const std::string& path, int seconds) {
 
 const CodecCase kCodecs[] = {
     {"wav", kMusicWav, true, &MakeWav},
+    {"mp3", kMusicMp3, true, &MakeMp3},
     {"wma", kMusicWma, true, &MakeWma},
     {"cda", kMusicCda, false, &MakeCdTrack},
     {"ogg", kMusicOgg, true, &MakeOgg},

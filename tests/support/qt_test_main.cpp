@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "platform/qt/qt_message_target.h"
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("WAVELATHE_AUDIO_DEVICE", "null", 0);
   testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  platform::InstallQtUiTargetFactory();
   return RUN_ALL_TESTS();
 }
