@@ -10,7 +10,7 @@ packages=(
   libmpg123-dev libmp3lame-dev libid3-3.8.3-dev libvorbis-dev libogg-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libtag1-dev libcdio-dev
   libasound2-dev fonts-arphic-uming fonts-liberation
-  ffmpeg sox lame mpg123 vorbis-tools libcdio-utils
+  ffmpeg sox lame mpg123 vorbis-tools libcdio-utils flac
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
 )
