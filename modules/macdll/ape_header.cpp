@@ -61,9 +61,10 @@ bool ApeHeader::Read(ByteSource& source) {
   version = LoadLe16(magic + 4);
   if (version < kOldestVersion || version > kNewestVersion) return false;
   Layout layout;
+  layout.start = start;
   const bool read = version >= kDescriptorVersion ? ReadCurrent(source, start, &layout)
                                                   : ReadOld(source, start, &layout);
-  return read && Sane(layout, source.Size());
+  return read && Sane(layout, source.Size()) && FramesInside(source, layout);
 }
 
 bool ApeHeader::ReadCurrent(ByteSource& source, std::int64_t start, Layout* layout) {
@@ -86,6 +87,7 @@ bool ApeHeader::ReadCurrent(ByteSource& source, std::int64_t start, Layout* layo
   sampleRate = LoadLe32(h + 20);
   // The seek table is read right after the 24 header bytes; the frames start after all parts.
   layout->seekTable = start + descriptorBytes + kHeaderBytes;
+  layout->trailing = LoadLe32(d + 26);
   layout->seekEntries = seekBytes / 4;
   layout->firstFrame =
       start + std::int64_t{descriptorBytes} + headerBytes + seekBytes + wavHeaderBytes;
@@ -124,6 +126,7 @@ bool ApeHeader::ReadOld(ByteSource& source, std::int64_t start, Layout* layout) 
   }
   const std::int64_t storedWav = (flags & kFlagNoWavHeader) != 0 ? 0 : wavHeaderBytes;
   layout->seekTable = start + headerBytes + storedWav;
+  layout->trailing = LoadLe32(h + 14);
   layout->seekEntries = seekEntries;
   layout->firstFrame =
       start + headerBytes + seekEntries * 4 + wavHeaderBytes + (version < 3810 ? totalFrames : 0);
@@ -142,6 +145,22 @@ bool ApeHeader::Sane(const Layout& layout, std::int64_t fileSize) const {
                       layout.seekTable + std::int64_t{totalFrames} * 4 <= fileSize &&
                       layout.firstFrame < fileSize;
   return format && levelKnown && frames && tables;
+}
+
+// Every frame must start inside the file, after the previous one, and the last one must leave
+// room for its data: the demuxer sizes each frame's buffer from these positions.
+bool ApeHeader::FramesInside(ByteSource& source, const Layout& layout) const {
+  std::vector<std::uint8_t> table(std::size_t{totalFrames} * 4);
+  if (!source.Seek(layout.seekTable) ||
+      !ReadExactly(source, table.data(), std::int64_t{totalFrames} * 4))
+    return false;
+  std::int64_t previous = layout.firstFrame;
+  for (std::uint32_t i = 1; i < totalFrames; ++i) {
+    const std::int64_t position = layout.start + LoadLe32(&table[std::size_t{i} * 4]);
+    if (position < previous) return false;
+    previous = position;
+  }
+  return previous + layout.trailing < source.Size();
 }
 
 std::int64_t ApeHeader::TotalBlocks() const {

@@ -38,11 +38,14 @@ class ApeHeader {
     std::int64_t seekTable = 0;    // where the seek table starts
     std::int64_t seekEntries = 0;  // entries it holds
     std::int64_t firstFrame = 0;
+    std::int64_t start = 0;     // bytes before "MAC " (ID3v2 tags), added to every table entry
+    std::int64_t trailing = 0;  // wave data stored after the frames
   };
 
   bool ReadCurrent(ByteSource& source, std::int64_t start, Layout* layout);
   bool ReadOld(ByteSource& source, std::int64_t start, Layout* layout);
   bool Sane(const Layout& layout, std::int64_t fileSize) const;
+  bool FramesInside(ByteSource& source, const Layout& layout) const;
 };
 
 }  // namespace macdll
