@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace macdll {
@@ -22,24 +21,15 @@ std::unique_ptr<FileSource> FileSource::Open(const char* path) {
 
 FileSource::~FileSource() { ::close(fd_); }
 
-std::int64_t FileSource::Read(std::uint8_t* out, std::int64_t size) {
-  const std::int64_t wanted = std::min(size, size_ - position_);
-  std::int64_t done = 0;
-  while (done < wanted) {
-    const ssize_t n = ::pread(fd_, out + done, static_cast<std::size_t>(wanted - done),
-                              static_cast<off_t>(position_ + done));
+bool FileSource::ReadAt(std::int64_t offset, std::uint8_t* out, std::int64_t size) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd_, out, static_cast<std::size_t>(size), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += n;
+    if (n <= 0) return false;  // an error, or the file shrank under us
+    out += n;
+    offset += n;
+    size -= n;
   }
-  position_ += done;
-  return done;
-}
-
-bool FileSource::Seek(std::int64_t offset) {
-  if (offset < 0 || offset > size_) return false;
-  position_ = offset;
   return true;
 }
 

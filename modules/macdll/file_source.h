@@ -15,17 +15,13 @@ class FileSource : public ByteSource {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  std::int64_t Read(std::uint8_t* out, std::int64_t size) override;
-  bool Seek(std::int64_t offset) override;
-  std::int64_t Position() const override { return position_; }
-  std::int64_t Size() const override { return size_; }
+ protected:
+  bool ReadAt(std::int64_t offset, std::uint8_t* out, std::int64_t size) override;
 
  private:
-  FileSource(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  FileSource(int fd, std::int64_t size) : ByteSource(size), fd_(fd) {}
 
   int fd_;
-  std::int64_t size_;
-  std::int64_t position_ = 0;
 };
 
 }  // namespace macdll
