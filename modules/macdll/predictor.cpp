@@ -29,12 +29,17 @@ std::int64_t Decay(std::int64_t previous) { return (previous * 31) >> 5; }
 
 Predictor::Predictor(bool wide) : wide_(wide) {}
 
-std::int32_t Predictor::EncodeMono(std::int32_t x) {
-  Channel& ch = channels_[0];
+// Stage A sees the previous value, its change, and the two changes before.
+void Predictor::PushLast(Channel& ch) {
   ch.a[3] = ch.a[2];
   ch.a[2] = ch.a[1];
   ch.a[1] = ch.last - ch.a[0];
   ch.a[0] = ch.last;
+}
+
+std::int32_t Predictor::EncodeMono(std::int32_t x) {
+  Channel& ch = channels_[0];
+  PushLast(ch);
   const std::int32_t prediction = Low32(Sum(ch.a, ch.coeffA)) >> 10;
   ch.last = x - Decay(ch.filtered);
   ch.filtered = x;
@@ -52,10 +57,7 @@ bool Predictor::EncodeStereo(std::int32_t side, std::int32_t mid, std::int32_t* 
 
 bool Predictor::EncodeChannel(Channel& ch, std::int64_t crossOutput, std::int32_t x,
                               std::int32_t* in) {
-  ch.a[3] = ch.a[2];
-  ch.a[2] = ch.a[1];
-  ch.a[1] = ch.last - ch.a[0];
-  ch.a[0] = ch.last;
+  PushLast(ch);
   const std::int64_t cross = crossOutput - Decay(ch.crossPrev);
   ch.crossPrev = crossOutput;
   for (int i = 4; i > 1; --i) ch.b[i] = ch.b[i - 1];

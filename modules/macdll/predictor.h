@@ -35,6 +35,7 @@ class Predictor {
   };
 
   bool EncodeChannel(Channel& ch, std::int64_t crossOutput, std::int32_t x, std::int32_t* in);
+  static void PushLast(Channel& ch);
   static void AdaptChannel(Channel& ch, std::int32_t in, bool withB);
 
   bool wide_;
