@@ -1,6 +1,7 @@
 // The plain C interface of the APE library, built as the run-time module MACDll.so and bound by
 // name with dlopen/dlsym. Every function is safe to call with a null handle (it fails) and never
-// lets an exception out. Results are 0 for success or one of the MACDLL_ERROR_* codes.
+// lets an exception out. Results are 0 for success or one of the MACDLL_ERROR_* codes. A handle
+// is used by one thread at a time; separate handles may be used at the same time.
 #pragma once
 
 #include <stdint.h>
@@ -72,9 +73,10 @@ MACDLL_EXPORT ApeDecompressHandle c_APEDecompress_Create(const char* path, int* 
 MACDLL_EXPORT void c_APEDecompress_Destroy(ApeDecompressHandle handle);
 // Decodes up to `blocks` blocks into `buffer` (blocks × block align bytes), interleaved in the
 // file's own format: 8-bit unsigned, 16-bit or 24-bit packed signed little-endian.
-// *retrieved gets the count; 0 with MACDLL_OK means the end of the file. A damaged frame gives
-// MACDLL_ERROR_DAMAGED after the blocks decoded before it have been delivered, and again on
-// every later call until a seek.
+// *retrieved gets the count; 0 with MACDLL_OK means the end of the file. Frames are checked
+// whole (with their checksum from version 3.90 on) before any of their blocks is handed out: a damaged frame gives
+// MACDLL_ERROR_DAMAGED once the blocks before it have been delivered, and again on every later
+// call until a seek.
 MACDLL_EXPORT int c_APEDecompress_GetData(ApeDecompressHandle handle, unsigned char* buffer,
                                           int blocks, int* retrieved);
 // Positions the next GetData at block `block` (0 … total blocks); MACDLL_ERROR_PARAMETER when
