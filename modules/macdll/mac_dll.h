@@ -38,13 +38,6 @@ extern "C" {
 #define MACDLL_INFO_AVERAGE_BITRATE 1018  // file bits per millisecond of audio (kbit/s), rounded
 #define MACDLL_INFO_TOTAL_BLOCKS 2002     // blocks the header announces
 
-// Compression levels accepted by c_APECompress_Start.
-#define MACDLL_LEVEL_FAST 1000
-#define MACDLL_LEVEL_NORMAL 2000
-#define MACDLL_LEVEL_HIGH 3000
-#define MACDLL_LEVEL_EXTRA_HIGH 4000
-#define MACDLL_LEVEL_INSANE 5000
-
 // The input format of the encoder: the 18-byte little-endian wave format record.
 #pragma pack(push, 1)
 typedef struct ApeWaveFormatEx {
