@@ -3,6 +3,7 @@
 // encoding time at levels 2000 and 5000 (with one and with all workers) against `flac -8`,
 // decoding time against `ffmpeg -i x.ape x.wav`, and the size of re-encoding a real level 3000
 // file at 3000. Each time is the best of three rounds in which the contenders alternate.
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -27,9 +28,37 @@ constexpr std::int64_t kSeconds = 600;
 constexpr int kRuns = 3;
 using Bytes = std::vector<std::uint8_t>;
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+// Wall-clock and processor seconds (this process's threads plus waited-for children): the
+// machine is shared, and processor time shows the work apart from the waiting.
+struct Timing {
+  double wall = -1;
+  double cpu = -1;
+  bool ok() const { return wall >= 0; }
+};
+
+class Stopwatch {
+ public:
+  Stopwatch() : wall_(std::chrono::steady_clock::now()), cpu_(CpuSeconds()) {}
+  Timing Stop() const {
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count(),
+            CpuSeconds() - cpu_};
+  }
+
+ private:
+  static double CpuSeconds() {
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+      rusage u{};
+      getrusage(who, &u);
+      total += static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+  }
+
+  std::chrono::steady_clock::time_point wall_;
+  double cpu_;
+};
 
 struct Lcg {
   std::uint32_t state = 1;
@@ -97,8 +126,8 @@ Bytes MakeMusic() {
 }
 
 // Encodes `pcm` as the program does (1024-block pieces); seconds, or -1 on failure.
-double EncodeApe(const Bytes& pcm, int channels, const std::string& path, int level, int workers) {
-  const auto start = std::chrono::steady_clock::now();
+Timing EncodeApe(const Bytes& pcm, int channels, const std::string& path, int level, int workers) {
+  const Stopwatch watch;
   macdll::ApeCompressor encoder(workers);
   const auto align = static_cast<std::uint16_t>(channels * 2);
   const ApeWaveFormatEx format{1,     static_cast<std::uint16_t>(channels),
@@ -111,15 +140,15 @@ double EncodeApe(const Bytes& pcm, int channels, const std::string& path, int le
                                                 1024 * align, pcm.size() - done)));
   }
   if (rc == MACDLL_OK) rc = encoder.Finish();
-  return rc == MACDLL_OK ? Seconds(std::chrono::steady_clock::now() - start) : -1;
+  return rc == MACDLL_OK ? watch.Stop() : Timing{};
 }
 
 // Decodes as the program does (1024 blocks per call) into a file; seconds, or -1 on failure.
-double DecodeApe(const std::string& path, const std::string& out) {
-  const auto start = std::chrono::steady_clock::now();
+Timing DecodeApe(const std::string& path, const std::string& out) {
+  const Stopwatch watch;
   int error = 0;
   ApeDecompressHandle decoder = c_APEDecompress_Create(path.c_str(), &error);
-  if (decoder == nullptr) return -1;
+  if (decoder == nullptr) return {};
   const int align = c_APEDecompress_GetInfo(decoder, MACDLL_INFO_BLOCK_ALIGN, 0, 0);
   std::vector<unsigned char> buffer(static_cast<std::size_t>(align) * 1024);
   std::FILE* file = std::fopen(out.c_str(), "wb");
@@ -129,28 +158,37 @@ double DecodeApe(const std::string& path, const std::string& out) {
     if (file != nullptr) std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got) * align, file);
   } while (error == MACDLL_OK && got > 0);
   c_APEDecompress_Destroy(decoder);
-  if (file == nullptr || std::fclose(file) != 0 || error != MACDLL_OK) return -1;
-  return Seconds(std::chrono::steady_clock::now() - start);
+  if (file == nullptr || std::fclose(file) != 0 || error != MACDLL_OK) return {};
+  return watch.Stop();
 }
 
-double TimeCommand(const std::string& command) {
-  const auto start = std::chrono::steady_clock::now();
+Timing TimeCommand(const std::string& command) {
+  const Stopwatch watch;
   const int status = std::system(command.c_str());
-  const double elapsed = Seconds(std::chrono::steady_clock::now() - start);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
+  const Timing t = watch.Stop();
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : Timing{};
 }
 
-// Best time of each run over kRuns rounds; the runs alternate within a round, so a busy spell of
-// the machine does not favour one side. -1 for a run that failed.
-std::vector<double> BestAlternating(const std::vector<std::function<double()>>& runs) {
-  std::vector<double> best(runs.size(), 1e9);
+// Best wall and processor time of each run over kRuns rounds; the runs alternate within a
+// round, so a busy spell of the machine does not favour one side. Not ok when a run failed.
+std::vector<Timing> BestAlternating(const std::vector<std::function<Timing()>>& runs) {
+  std::vector<Timing> best(runs.size(), Timing{1e9, 1e9});
   for (int round = 0; round < kRuns; ++round) {
     for (std::size_t i = 0; i < runs.size(); ++i) {
-      const double t = best[i] < 0 ? -1 : runs[i]();
-      best[i] = t < 0 ? -1 : std::min(best[i], t);
+      if (!best[i].ok()) continue;
+      const Timing t = runs[i]();
+      best[i] =
+          t.ok() ? Timing{std::min(best[i].wall, t.wall), std::min(best[i].cpu, t.cpu)} : Timing{};
     }
   }
   return best;
+}
+
+// "12.34 s (cpu 12.00 s)"
+std::string Describe(const Timing& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f s (cpu %.2f s)", t.wall, t.cpu);
+  return text;
 }
 
 std::uintmax_t Size(const std::string& path) {
@@ -160,12 +198,12 @@ std::uintmax_t Size(const std::string& path) {
 
 bool ReportSizes(const Bytes& pcm, const std::string& dir, const std::string& wav) {
   const std::string flac = dir + "/music.flac";
-  if (TimeCommand("flac -s -8 -f -o '" + flac + "' '" + wav + "'") < 0) return false;
+  if (!TimeCommand("flac -s -8 -f -o '" + flac + "' '" + wav + "'").ok()) return false;
   std::printf("Size on 10 min of music-like 16-bit stereo (%zu bytes of PCM), flac -8: %ju bytes\n",
               pcm.size(), Size(flac));
   for (int level = 1000; level <= 5000; level += 1000) {
     const std::string ape = dir + "/music" + std::to_string(level) + ".ape";
-    if (EncodeApe(pcm, 2, ape, level, 0) < 0) return false;
+    if (!EncodeApe(pcm, 2, ape, level, 0).ok()) return false;
     std::printf("  level %d: %ju bytes, ratio ape/flac %.3f\n", level, Size(ape),
                 static_cast<double>(Size(ape)) / static_cast<double>(Size(flac)));
   }
@@ -174,7 +212,7 @@ bool ReportSizes(const Bytes& pcm, const std::string& dir, const std::string& wa
 
 bool ReportEncodeTimes(const Bytes& pcm, const std::string& dir, const std::string& wav) {
   const std::string flacCommand = "flac -s -8 -f -o '" + dir + "/t.flac' '" + wav + "'";
-  std::vector<std::function<double()>> runs = {[&] { return TimeCommand(flacCommand); }};
+  std::vector<std::function<Timing()>> runs = {[&] { return TimeCommand(flacCommand); }};
   const int levels[] = {2000, 5000};
   const int workers[] = {1, 0};
   for (const int level : levels) {
@@ -183,21 +221,25 @@ bool ReportEncodeTimes(const Bytes& pcm, const std::string& dir, const std::stri
           [&pcm, &dir, level, w] { return EncodeApe(pcm, 2, dir + "/t.ape", level, w); });
     }
   }
-  const std::vector<double> best = BestAlternating(runs);
-  if (std::find(best.begin(), best.end(), -1.0) != best.end()) return false;
-  std::printf("Encoding 10 min stereo (best of %d): flac -8 %.2f s\n", kRuns, best[0]);
+  const std::vector<Timing> best = BestAlternating(runs);
+  for (const Timing& t : best) {
+    if (!t.ok()) return false;
+  }
+  std::printf("Encoding 10 min stereo (best of %d): flac -8 %s\n", kRuns,
+              Describe(best[0]).c_str());
   for (std::size_t i = 1; i < best.size(); ++i) {
     const int level = levels[(i - 1) / 2];
     const bool all = workers[(i - 1) % 2] == 0;
-    std::printf("  level %d, %s: %.2f s, ratio ours/flac %.3f%s\n", level,
-                all ? "1 worker per core" : "1 worker", best[i], best[i] / best[0],
-                level == 2000 && all ? " (target <= 1.5)" : "");
+    std::printf("  level %d, %s: %s, ratio ours/flac %.3f (cpu %.3f)%s\n", level,
+                all ? "1 worker per core" : "1 worker", Describe(best[i]).c_str(),
+                best[i].wall / best[0].wall, best[i].cpu / best[0].cpu,
+                level == 2000 && all ? ", target <= 1.5" : "");
   }
   return true;
 }
 
 bool ReportDecodeTimes(const std::string& dir) {
-  std::vector<std::function<double()>> runs;
+  std::vector<std::function<Timing()>> runs;
   for (const int level : {2000, 5000}) {
     const std::string ape = dir + "/music" + std::to_string(level) + ".ape";
     runs.push_back([ape, dir] {
@@ -205,13 +247,14 @@ bool ReportDecodeTimes(const std::string& dir) {
     });
     runs.push_back([ape, dir] { return DecodeApe(ape, dir + "/o.pcm"); });
   }
-  const std::vector<double> best = BestAlternating(runs);
+  const std::vector<Timing> best = BestAlternating(runs);
   for (std::size_t i = 0; i < best.size(); i += 2) {
-    if (best[i] < 0 || best[i + 1] < 0) return false;
+    if (!best[i].ok() || !best[i + 1].ok()) return false;
     std::printf(
-        "Decoding the level %d file (best of %d): ffmpeg -i x.ape x.wav %.2f s, ours "
-        "%.2f s, ratio %.3f (target <= 1.1)\n",
-        i == 0 ? 2000 : 5000, kRuns, best[i], best[i + 1], best[i + 1] / best[i]);
+        "Decoding the level %d file (best of %d): ffmpeg -i x.ape x.wav %s, ours %s, "
+        "ratio %.3f (cpu %.3f), target <= 1.1\n",
+        i == 0 ? 2000 : 5000, kRuns, Describe(best[i]).c_str(), Describe(best[i + 1]).c_str(),
+        best[i + 1].wall / best[i].wall, best[i + 1].cpu / best[i].cpu);
   }
   return true;
 }
@@ -223,12 +266,12 @@ bool ReportRealFile(const std::string& dir) {
     return true;
   }
   const std::string raw = dir + "/real.raw";
-  if (TimeCommand("ffmpeg -nostdin -v error -y -i '" + real + "' -f s16le '" + raw + "'") < 0)
+  if (!TimeCommand("ffmpeg -nostdin -v error -y -i '" + real + "' -f s16le '" + raw + "'").ok())
     return false;
   std::ifstream in(raw, std::ios::binary);
   const Bytes pcm{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   const std::string ape = dir + "/real.ape";
-  if (EncodeApe(pcm, 2, ape, 3000, 0) < 0) return false;
+  if (!EncodeApe(pcm, 2, ape, 3000, 0).ok()) return false;
   // Frame data = file minus descriptor, header and seek table (the original reserves a table for
   // 2 GiB of audio, 29128 bytes; ours for the audio announced).
   const auto frames = [](const std::string& path) {

@@ -35,7 +35,9 @@ bool ValidLevel(int level) { return level % 1000 == 0 && level >= 1000 && level 
 ApeCompressor::ApeCompressor(int workers) : workers_(workers > 0 ? workers : DefaultWorkers()) {}
 
 ApeCompressor::~ApeCompressor() {
-  for (auto& frame : inFlight_) frame.wait();
+  for (auto& frame : inFlight_) {
+    if (frame.valid()) frame.wait();
+  }
   Close();
 }
 
@@ -125,7 +127,13 @@ ApeCompressor::EncodedFrame ApeCompressor::EncodeFrame(const std::vector<std::ui
 }
 
 int ApeCompressor::WriteOldest() {
-  const EncodedFrame frame = inFlight_.front().get();
+  EncodedFrame frame;
+  try {
+    frame = inFlight_.front().get();
+  } catch (...) {  // the worker ran out of memory
+    inFlight_.pop_front();
+    return Fail(MACDLL_ERROR_MEMORY);
+  }
   inFlight_.pop_front();
   if (!frame.ok) return Fail(MACDLL_ERROR_ENCODE);
   if (nextOffset_ + frame.bytes.size() > kMaxFileBytes) return Fail(MACDLL_ERROR_TOO_MUCH_DATA);
