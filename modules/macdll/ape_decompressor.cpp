@@ -1,7 +1,10 @@
 #include "modules/macdll/ape_decompressor.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -94,9 +97,7 @@ int ApeDecompressor::OpenFfmpeg() {
   codec_ = avcodec_alloc_context3(codec);
   if (codec_ == nullptr) return MACDLL_ERROR_MEMORY;
   if (avcodec_parameters_to_context(codec_, par) < 0) return MACDLL_ERROR_MEMORY;
-  // A frame whose checksum does not match is an error, not just a warning, and a frame is
-  // decoded whole, so no block of a damaged frame is ever handed out.
-  codec_->err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
+  // Whole frames, so that each can be checked before any of it goes out.
   AVDictionary* options = nullptr;
   av_dict_set(&options, "max_samples", "all", 0);
   const int opened = avcodec_open2(codec_, codec, &options);
@@ -112,9 +113,12 @@ int ApeDecompressor::GetData(std::uint8_t* out, int blocks, int* retrieved) {
   if (retrieved == nullptr || out == nullptr || blocks < 0) return MACDLL_ERROR_PARAMETER;
   *retrieved = 0;
   while (*retrieved < blocks) {
-    if (Available() > 0) {
-      const int n = std::min(Available(), blocks - *retrieved);
-      CopyBlocks(out + static_cast<std::size_t>(*retrieved) * blockAlign_, n);
+    if (used_ < stagedBlocks_) {
+      const int n = std::min(stagedBlocks_ - used_, blocks - *retrieved);
+      std::memcpy(out + static_cast<std::size_t>(*retrieved) * blockAlign_,
+                  &staged_[static_cast<std::size_t>(used_) * blockAlign_],
+                  static_cast<std::size_t>(n) * blockAlign_);
+      used_ += n;
       *retrieved += n;
       continue;
     }
@@ -125,22 +129,12 @@ int ApeDecompressor::GetData(std::uint8_t* out, int blocks, int* retrieved) {
   return *retrieved == 0 ? error_ : MACDLL_OK;
 }
 
-int ApeDecompressor::Available() const {
-  return frame_->nb_samples > 0 ? frame_->nb_samples - used_ : 0;
-}
-
 int ApeDecompressor::NextFrame() {
-  av_frame_unref(frame_);
+  stagedBlocks_ = 0;
   used_ = 0;
   while (true) {
     const int received = avcodec_receive_frame(codec_, frame_);
-    if (received == 0) {
-      if (!FrameMatches()) return MACDLL_ERROR_DAMAGED;
-      const std::int64_t dropped = std::min<std::int64_t>(skip_, frame_->nb_samples);
-      used_ = static_cast<int>(dropped);
-      skip_ -= dropped;
-      return MACDLL_OK;
-    }
+    if (received == 0) return Stage();
     if (received == AVERROR_EOF) {
       ended_ = true;
       return MACDLL_OK;
@@ -159,29 +153,50 @@ int ApeDecompressor::NextFrame() {
   }
 }
 
+// Takes the frame FFmpeg returned into staged_ once it has the expected size and checksum.
+int ApeDecompressor::Stage() {
+  const bool whole = FrameMatches();
+  if (whole) Interleave();
+  av_frame_unref(frame_);
+  if (!whole || !ChecksumMatches()) {
+    stagedBlocks_ = 0;
+    return MACDLL_ERROR_DAMAGED;
+  }
+  ++frameIndex_;
+  const std::int64_t dropped = std::min<std::int64_t>(skip_, stagedBlocks_);
+  used_ = static_cast<int>(dropped);
+  skip_ -= dropped;
+  return MACDLL_OK;
+}
+
 bool ApeDecompressor::FrameMatches() const {
-  return frame_->format == PlanarFormatFor(header_.bits) && frame_->nb_samples > 0 &&
+  if (frameIndex_ >= header_.totalFrames) return false;
+  const std::int64_t expected =
+      frameIndex_ + 1 == header_.totalFrames ? header_.finalFrameBlocks : header_.blocksPerFrame;
+  return frame_->format == PlanarFormatFor(header_.bits) && frame_->nb_samples == expected &&
          frame_->ch_layout.nb_channels == header_.channels;
 }
 
-void ApeDecompressor::CopyBlocks(std::uint8_t* out, int count) {
-  const int channels = header_.channels;
-  for (int c = 0; c < channels; ++c) {
-    std::uint8_t* dst = out + c * (header_.bits / 8);
-    if (header_.bits == 8) {
-      const std::uint8_t* src = frame_->extended_data[c] + used_;
-      for (int i = 0; i < count; ++i, dst += blockAlign_) dst[0] = src[i];
-    } else if (header_.bits == 16) {
-      const auto* src = reinterpret_cast<const std::int16_t*>(frame_->extended_data[c]) + used_;
-      for (int i = 0; i < count; ++i, dst += blockAlign_) {
+void ApeDecompressor::Interleave() {
+  stagedBlocks_ = frame_->nb_samples;
+  staged_.resize(static_cast<std::size_t>(stagedBlocks_) * blockAlign_);
+  const int width = header_.bits / 8;
+  for (int c = 0; c < header_.channels; ++c) {
+    std::uint8_t* dst = staged_.data() + c * width;
+    if (width == 1) {
+      const std::uint8_t* src = frame_->extended_data[c];
+      for (int i = 0; i < stagedBlocks_; ++i, dst += blockAlign_) dst[0] = src[i];
+    } else if (width == 2) {
+      const auto* src = reinterpret_cast<const std::int16_t*>(frame_->extended_data[c]);
+      for (int i = 0; i < stagedBlocks_; ++i, dst += blockAlign_) {
         const auto v = static_cast<std::uint16_t>(src[i]);
         dst[0] = static_cast<std::uint8_t>(v);
         dst[1] = static_cast<std::uint8_t>(v >> 8);
       }
     } else {
       // 24-bit samples come as the value times 256.
-      const auto* src = reinterpret_cast<const std::int32_t*>(frame_->extended_data[c]) + used_;
-      for (int i = 0; i < count; ++i, dst += blockAlign_) {
+      const auto* src = reinterpret_cast<const std::int32_t*>(frame_->extended_data[c]);
+      for (int i = 0; i < stagedBlocks_; ++i, dst += blockAlign_) {
         const auto v = static_cast<std::uint32_t>(src[i]);
         dst[0] = static_cast<std::uint8_t>(v >> 8);
         dst[1] = static_cast<std::uint8_t>(v >> 16);
@@ -189,7 +204,28 @@ void ApeDecompressor::CopyBlocks(std::uint8_t* out, int count) {
       }
     }
   }
-  used_ += count;
+}
+
+// The frame's stored checksum is its first big-endian word (top bit: flags follow). Frames lie
+// in 32-bit words counted from the first frame and stored little-endian, so a frame may begin
+// inside a word.
+bool ApeDecompressor::ChecksumMatches() {
+  if (header_.version < 3900) return true;  // no checksum in these versions
+  const std::int64_t first = header_.framePositions.front();
+  const std::int64_t position = header_.framePositions[static_cast<std::size_t>(frameIndex_)];
+  const std::int64_t skip = (position - first) & 3;
+  std::uint8_t words[8];
+  // FFmpeg reads through the same source: leave its position as it was.
+  const std::int64_t resume = source_->Position();
+  const bool read =
+      source_->Seek(position - skip) && source_->Read(words, sizeof words) == sizeof words;
+  source_->Seek(resume);
+  if (!read) return false;
+  std::uint32_t stored = 0;
+  for (std::int64_t k = skip; k < skip + 4; ++k)
+    stored = stored << 8 | words[(k & ~3) + 3 - (k & 3)];
+  const auto crc = static_cast<std::uint32_t>(crc32_z(0, staged_.data(), staged_.size()));
+  return (crc >> 1) == (stored & 0x7FFFFFFFu);
 }
 
 int ApeDecompressor::Seek(std::int64_t block) {
@@ -200,7 +236,8 @@ int ApeDecompressor::Seek(std::int64_t block) {
   const std::int64_t start = frame * header_.blocksPerFrame;
   if (av_seek_frame(format_, 0, start, AVSEEK_FLAG_BACKWARD) < 0) return MACDLL_ERROR_DAMAGED;
   avcodec_flush_buffers(codec_);
-  av_frame_unref(frame_);
+  frameIndex_ = frame;
+  stagedBlocks_ = 0;
   used_ = 0;
   skip_ = block - start;
   error_ = MACDLL_OK;

@@ -1,10 +1,13 @@
-// Decodes an APE file through FFmpeg's demuxer and decoder, with checksums checked, and hands
-// out the audio block by block in the file's own sample format. The header is checked by our
-// own reader before FFmpeg sees the file, so hostile counts never reach its allocations.
+// Decodes an APE file through FFmpeg's demuxer and decoder and hands out the audio block by
+// block in the file's own sample format. The header is checked by our own reader before FFmpeg
+// sees the file, so hostile counts never reach its allocations. Each frame is decoded whole and
+// its checksum (version 3.90 on) compared with the bytes about to be handed out before any of
+// them is.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "modules/macdll/ape_header.h"
 #include "modules/macdll/byte_source.h"
@@ -35,9 +38,10 @@ class ApeDecompressor {
   ApeDecompressor(std::unique_ptr<ByteSource> source, const ApeHeader& header);
   int OpenFfmpeg();
   int NextFrame();
+  int Stage();
   bool FrameMatches() const;
-  int Available() const;
-  void CopyBlocks(std::uint8_t* out, int count);
+  void Interleave();
+  bool ChecksumMatches();
 
   std::unique_ptr<ByteSource> source_;
   ApeHeader header_;
@@ -47,7 +51,10 @@ class ApeDecompressor {
   AVCodecContext* codec_ = nullptr;
   AVPacket* packet_ = nullptr;
   AVFrame* frame_ = nullptr;
-  int used_ = 0;           // blocks of frame_ handed out (or skipped)
+  std::int64_t frameIndex_ = 0;       // the frame FFmpeg returns next
+  std::vector<std::uint8_t> staged_;  // the current frame, interleaved and checked
+  int stagedBlocks_ = 0;
+  int used_ = 0;           // blocks of staged_ handed out (or skipped)
   std::int64_t skip_ = 0;  // blocks still to drop after a seek
   int error_ = 0;          // latched until the next seek
   bool draining_ = false;

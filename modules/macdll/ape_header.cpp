@@ -64,7 +64,7 @@ bool ApeHeader::Read(ByteSource& source) {
   layout.start = start;
   const bool read = version >= kDescriptorVersion ? ReadCurrent(source, start, &layout)
                                                   : ReadOld(source, start, &layout);
-  return read && Sane(layout, source.Size()) && FramesInside(source, layout);
+  return read && Sane(layout, source.Size()) && ReadFramePositions(source, layout);
 }
 
 bool ApeHeader::ReadCurrent(ByteSource& source, std::int64_t start, Layout* layout) {
@@ -149,18 +149,17 @@ bool ApeHeader::Sane(const Layout& layout, std::int64_t fileSize) const {
 
 // Every frame must start inside the file, after the previous one, and the last one must leave
 // room for its data: the demuxer sizes each frame's buffer from these positions.
-bool ApeHeader::FramesInside(ByteSource& source, const Layout& layout) const {
+bool ApeHeader::ReadFramePositions(ByteSource& source, const Layout& layout) {
   std::vector<std::uint8_t> table(std::size_t{totalFrames} * 4);
   if (!source.Seek(layout.seekTable) ||
       !ReadExactly(source, table.data(), std::int64_t{totalFrames} * 4))
     return false;
-  std::int64_t previous = layout.firstFrame;
+  framePositions.assign(totalFrames, layout.firstFrame);
   for (std::uint32_t i = 1; i < totalFrames; ++i) {
-    const std::int64_t position = layout.start + LoadLe32(&table[std::size_t{i} * 4]);
-    if (position < previous) return false;
-    previous = position;
+    framePositions[i] = layout.start + LoadLe32(&table[std::size_t{i} * 4]);
+    if (framePositions[i] < framePositions[i - 1]) return false;
   }
-  return previous + layout.trailing < source.Size();
+  return framePositions.back() + layout.trailing < source.Size();
 }
 
 std::int64_t ApeHeader::TotalBlocks() const {

@@ -19,6 +19,8 @@ class ApeHeader {
   std::uint32_t blocksPerFrame = 0;
   std::uint32_t finalFrameBlocks = 0;
   std::uint32_t totalFrames = 0;
+  // File offset of each frame (filled by Read).
+  std::vector<std::int64_t> framePositions;
 
   // Reads the header at the start of `source` (after any ID3v2 tags) and checks that every
   // count in it is sane and every table it announces lies inside the file. False for anything
@@ -45,7 +47,7 @@ class ApeHeader {
   bool ReadCurrent(ByteSource& source, std::int64_t start, Layout* layout);
   bool ReadOld(ByteSource& source, std::int64_t start, Layout* layout);
   bool Sane(const Layout& layout, std::int64_t fileSize) const;
-  bool FramesInside(ByteSource& source, const Layout& layout) const;
+  bool ReadFramePositions(ByteSource& source, const Layout& layout);
 };
 
 }  // namespace macdll

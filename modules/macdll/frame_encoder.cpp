@@ -1,11 +1,9 @@
 #include "modules/macdll/frame_encoder.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <utility>
-
-extern "C" {
-#include <libavutil/crc.h>
-}
 
 #include "modules/macdll/nn_filter.h"
 #include "modules/macdll/predictor.h"
@@ -39,8 +37,7 @@ void PutBigEndian(std::vector<std::uint8_t>* out, std::uint32_t v) {
 }
 
 std::uint32_t FrameCrc(const std::uint8_t* pcm, std::size_t bytes) {
-  const AVCRC* table = av_crc_get_table(AV_CRC_32_IEEE_LE);
-  return ~av_crc(table, UINT32_MAX, pcm, bytes) >> 1;
+  return static_cast<std::uint32_t>(crc32_z(0, pcm, bytes)) >> 1;
 }
 
 // The stream is read as big-endian 32-bit words stored little-endian: pad, then swap.

@@ -67,9 +67,9 @@ MACDLL_EXPORT void c_APEDecompress_Destroy(ApeDecompressHandle handle);
 // Decodes up to `blocks` blocks into `buffer` (blocks × block align bytes), interleaved in the
 // file's own format: 8-bit unsigned, 16-bit or 24-bit packed signed little-endian.
 // *retrieved gets the count; 0 with MACDLL_OK means the end of the file. Frames are checked
-// whole (with their checksum from version 3.90 on) before any of their blocks is handed out: a damaged frame gives
-// MACDLL_ERROR_DAMAGED once the blocks before it have been delivered, and again on every later
-// call until a seek.
+// whole (with their checksum from version 3.90 on) before any of their blocks is handed out: a
+// damaged frame gives MACDLL_ERROR_DAMAGED once the blocks before it have been delivered, and again
+// on every later call until a seek.
 MACDLL_EXPORT int c_APEDecompress_GetData(ApeDecompressHandle handle, unsigned char* buffer,
                                           int blocks, int* retrieved);
 // Positions the next GetData at block `block` (0 … total blocks); MACDLL_ERROR_PARAMETER when
