@@ -8,9 +8,9 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-qpa-plugins
   libmpg123-dev libmp3lame-dev libid3-3.8.3-dev libvorbis-dev libogg-dev
-  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libtag1-dev libcdio-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libtag1-dev libcdio-dev zlib1g-dev
   libasound2-dev fonts-arphic-uming fonts-liberation
-  ffmpeg sox lame mpg123 vorbis-tools libcdio-utils
+  ffmpeg sox lame mpg123 vorbis-tools libcdio-utils flac
   libcddb2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
