@@ -100,9 +100,20 @@ std::string RunCommand(const std::string& command, int* status) {
   return output;
 }
 
-std::string RealTestFile(const std::string& name) {
-  return std::string(WAVELATHE_TESTDATA) + "/real/" + name;
+std::string TestDataDir() {
+  const char* chosen = std::getenv("WAVELATHE_TESTDATA");
+  return chosen != nullptr && *chosen != '\0' ? chosen : WAVELATHE_TESTDATA;
 }
+
+std::string TestDataMissingReason() {
+  const std::string dir = TestDataDir();
+  std::error_code error;
+  if (std::filesystem::is_directory(dir + "/real", error)) return "";
+  return "the shared test data is not here (" + dir +
+         "/real); set WAVELATHE_TESTDATA to its folder to run this test";
+}
+
+std::string RealTestFile(const std::string& name) { return TestDataDir() + "/real/" + name; }
 
 bool RunAsUnprivilegedUser(const std::function<bool()>& body) {
   if (geteuid() != 0) return body();
