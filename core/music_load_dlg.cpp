@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "codecs/wav_music.h"
-#include "platform/qt/dialog_layout.h"
 #include "platform/message_box.h"
+#include "platform/qt/dialog_layout.h"
 #include "res/core_texts.h"
 
 namespace {
@@ -77,9 +77,13 @@ CMusicLoadDlg::CMusicLoadDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CMusicLoadDlg::~CMusicLoadDlg() {
-  // Only reached with a running worker when the owner tears the dialog down early: stop it,
-  // and let the source join it before the target goes.
-  if (running_ && source_) source_->CancelConvert();
+  // Only reached with a running worker when the owner tears the dialog down early: stop it and
+  // serve the UI until its completion arrives, as the worker may be waiting in a message box.
+  if (running_) {
+    cancelled_ = true;
+    source_->CancelConvert();
+    platform::ServeEventsUntil([this] { return !running_; });
+  }
   ReleaseMusic();
 }
 

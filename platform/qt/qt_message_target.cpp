@@ -1,6 +1,7 @@
 #include "platform/qt/qt_message_target.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPointer>
 #include <QThread>
 #include <atomic>
@@ -51,6 +52,10 @@ bool QtMessageTarget::Post(std::uint32_t msg, WParam w, LParam l) {
 
 void QtMessageTarget::DispatchPending() {
   QCoreApplication::sendPostedEvents(receiver_, MessageEvent::Type());
+}
+
+void ServeEventsUntil(const std::function<bool()>& done) {
+  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 }  // namespace platform

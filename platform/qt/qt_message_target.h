@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QObject>
+#include <functional>
 
 #include "platform/message.h"
 
@@ -33,5 +34,10 @@ class QtMessageTarget : public MessageTarget {
  private:
   QObject* receiver_;
 };
+
+// Runs the UI thread's events, waiting for each next one, until done() is true. An owner uses
+// it instead of joining a worker that has not yet posted its completion: the worker may be
+// waiting on the UI thread (a message box carried over to it), which a join would never serve.
+void ServeEventsUntil(const std::function<bool()>& done);
 
 }  // namespace platform
