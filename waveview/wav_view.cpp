@@ -106,6 +106,7 @@ void CWavView::ClearMusic() {
 void CWavView::SetMusic(const MusicInfo& info) {
   hasMusic = false;
   waveInfo = info;
+  mapFailureReported = false;
   peaksRunning = true;
   {
     CCalcBufDlg dialog(this, window());
