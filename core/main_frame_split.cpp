@@ -88,7 +88,7 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
       SameFile(output, cacheInfo_.fileName) || SameFile(output, sourceInfo_.fileName);
   if (path.isEmpty() || edited) {
     if (edited) platform::ShowMessage(texts::kCannotOverwriteOpened);
-    view_->drawingSuspended = false;
+    ResumeDrawing();
     return;
   }
 
@@ -102,8 +102,13 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   const std::int32_t rate = cacheInfo_.sampleRate;
   dialog.targetInfo.durationMs = rate > 0 ? range.count * 1000 / rate : 0;
   dialog.exec();
+  ResumeDrawing();
+}
 
+// A paint while the drawing was suspended left a picture without the waveform in the view's
+// back buffer: the whole picture is drawn again.
+void CMainFrame::ResumeDrawing() {
   view_->drawingSuspended = false;
+  view_->Invalidate();
   update();
-  view_->update();
 }

@@ -67,6 +67,9 @@ class CWavView : public QWidget {
   QRect EndLabelRect() const;
   // Fills `menu` with the items of the view's context menu; each action's data is its id.
   static void BuildContextMenu(QMenu& menu);
+  // Marks the whole drawing stale and schedules a repaint, which redraws the back buffer from
+  // the current state: for changes made from outside (lengths reset, drawing resumed).
+  void Invalidate();
   // Redraws the whole back buffer now (what a paint does after an invalidation).
   void RenderAll();
   const QImage& BackBuffer() const { return backBuffer; }
@@ -96,7 +99,6 @@ class CWavView : public QWidget {
 
   // Model helpers.
   std::int64_t ClampPos(std::int64_t p) const;
-  void Invalidate();
   void ShowMouseTime(int x);
   void PlaceCursorAt(int x);
   void DragTo(int x);

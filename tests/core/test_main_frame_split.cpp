@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <cmath>
 #include <filesystem>
@@ -72,6 +73,14 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
       return ::testing::AssertionFailure()
              << "sample " << i << ": " << actual[i] << " != " << expected[i];
   return ::testing::AssertionSuccess();
+}
+
+// Pixels drawn in the waveform's colour.
+int WavePixels(const QImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == 0xFF00C000;
+  return count;
 }
 
 class OpenAndSplitTest : public ::testing::Test {
@@ -313,6 +322,35 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   EXPECT_EQ(fs::last_write_time(wav), cacheTime);
 }
 
+// However the export ends, the view draws its whole picture again: a paint during the export
+// (drawing suspended) left a back buffer without the waveform.
+TEST_F(OpenAndSplitTest, TheWholePictureIsRedrawnHoweverTheExportEnds) {
+  const std::string wav = MakeWav("in.wav", 2 * kRate);
+  frame->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  frame->OpenMusic(QString::fromStdString(wav));
+  view().repaint();
+  ASSERT_GT(WavePixels(view().BackBuffer()), 0);
+  const struct {
+    const char* how;
+    std::string answer;
+  } cases[] = {
+      {"exported", media.File("out.wav")},
+      {"save dialog cancelled", ""},
+      {"refused: the file being edited", wav},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    SetFileDialogHook([this, &c](const FileDialogRequest&) {
+      view().RenderAll();
+      return QString::fromStdString(c.answer);
+    });
+    frame->SplitNow(kMusicWav, 128, -1, -1, false);
+    view().repaint();
+    EXPECT_GT(WavePixels(view().BackBuffer()), 0);
+  }
+}
+
 TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   const std::string wav = MakeWav("in.wav", kRate);
   frame->OpenMusic(QString::fromStdString(wav));
@@ -363,7 +401,15 @@ TEST_F(OpenAndSplitTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
   const std::string wav = MakeWav("first.wav", kRate);
   const std::string compressed = Compressed(MakeWav("long.wav", 30 * kRate), media.File("tone"));
   if (compressed.empty()) GTEST_SKIP() << "no compressed format can be decoded in this build";
+  frame->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
   const auto expectNothingLoaded = [this] {
+    // The picture is that of an empty view: no ruler times, markers, selection or waveform.
+    CWavView empty;
+    empty.resize(view().size());
+    empty.RenderAll();
+    view().repaint();
+    EXPECT_EQ(view().BackBuffer(), empty.BackBuffer());
     EXPECT_EQ(view().totalFrames, 0);
     EXPECT_FALSE(view().hasMusic);
     EXPECT_EQ(frame->windowTitle().toStdString(), "Wavelathe");
