@@ -66,6 +66,11 @@ void CMainFrame::SplitCommand() {
 void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutSeconds,
                           bool exportUnselected) {
   if (type < 0 || type >= kMusicTypeCount) return;
+  if (!MusicTypeAvailable(type)) {
+    platform::ShowMessage(
+        QString::asprintf(texts::kCannotWriteFormat, kMusicExtensions[type]).toStdString());
+    return;
+  }
   player_->Stop();
   view_->drawingSuspended = true;
   FrameRange range = MarkedRange(*view_);
