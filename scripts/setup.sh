@@ -13,6 +13,7 @@ packages=(
   ffmpeg sox lame mpg123 vorbis-tools libcdio-utils
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
+  openbox x11-utils
 )
 
 missing=()

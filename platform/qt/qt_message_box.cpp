@@ -15,12 +15,6 @@ BoxAnswer QtMessageBoxHandler::Show(BoxKind kind, const std::string& text) {
   return answer;
 }
 
-void QtMessageBoxHandler::FlashMainWindow() {
-  QMetaObject::invokeMethod(qApp, [owner = owner_] {
-    if (owner) QApplication::alert(owner, 0);
-  });
-}
-
 BoxAnswer QtMessageBoxHandler::ShowOnUiThread(BoxKind kind, const QString& text) {
   const QString title = QStringLiteral("Wavelathe");
   switch (kind) {

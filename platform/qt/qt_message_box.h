@@ -11,10 +11,9 @@ namespace platform {
 
 class QtMessageBoxHandler : public MessageBoxHandler {
  public:
-  // `owner` parents the boxes and is the window flashed by FlashMainWindow (may be null).
+  // `owner` parents the boxes (may be null).
   void SetOwner(QWidget* owner) { owner_ = owner; }
   BoxAnswer Show(BoxKind kind, const std::string& text) override;
-  void FlashMainWindow() override;
 
  private:
   BoxAnswer ShowOnUiThread(BoxKind kind, const QString& text);
