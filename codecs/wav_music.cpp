@@ -1,9 +1,11 @@
 #include "codecs/wav_music.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <system_error>
 
 #include "platform/byte_order.h"
@@ -68,6 +70,12 @@ std::string WithName(const char* format, const char* name) {
   char text[256];
   std::snprintf(text, sizeof text, format, name);
   return text;
+}
+
+// The program's text followed by the system's reason for a failed write, when there is one.
+std::string WithReason(const char* text, int error) {
+  if (error == 0) return text;
+  return std::string(text) + " " + std::error_code(error, std::generic_category()).message();
 }
 
 // Scales one frame of 8-bit (unsigned around 128) or 16-bit (signed) samples.
@@ -390,9 +398,10 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   std::int64_t done = 0;
   while (done < length) {
     const auto piece = static_cast<std::int32_t>(std::min<std::int64_t>(length - done, 1 << 30));
+    errno = 0;
     if (platform::mmioWrite(file_, data + done, piece) == -1) {
       writeFailed = true;
-      ReportError(texts::kWavWriteFailed);
+      ReportError(WithReason(texts::kWavWriteFailed, errno));
       return false;
     }
     done += piece;
@@ -401,12 +410,19 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   return true;
 }
 
-bool WavMusic::FinalizeFile() {
-  const bool dataOk = platform::mmioAscend(file_, &dataChunk_, 0) == platform::MMSYSERR_NOERROR;
-  const bool riffOk = platform::mmioAscend(file_, &riffChunk_, 0) == platform::MMSYSERR_NOERROR;
-  const bool closeOk = platform::mmioClose(file_, 0) == platform::MMSYSERR_NOERROR;
+bool WavMusic::FinalizeFile(int* reason) {
+  int firstError = 0;
+  const auto step = [&firstError](platform::MMRESULT result) {
+    if (result != platform::MMSYSERR_NOERROR && firstError == 0) firstError = errno;
+    return result == platform::MMSYSERR_NOERROR;
+  };
+  errno = 0;
+  const bool dataOk = step(platform::mmioAscend(file_, &dataChunk_, 0));
+  const bool riffOk = step(platform::mmioAscend(file_, &riffChunk_, 0));
+  const bool closeOk = step(platform::mmioClose(file_, 0));
   file_ = nullptr;
   writing_ = false;
+  if (reason != nullptr) *reason = firstError;
   return dataOk && riffOk && closeOk;
 }
 
@@ -421,10 +437,11 @@ bool WavMusic::CloseWriter() {
   }
   // Buffered samples reach the disk only here; a failure is reported, not hidden, and the
   // completion is still posted so the caller's progress dialog ends.
-  const bool finished = FinalizeFile();
+  int reason = 0;
+  const bool finished = FinalizeFile(&reason);
   if (!finished) {
     writeFailed = true;
-    ReportError(texts::kWavWriteFailed);
+    ReportError(WithReason(texts::kWavWriteFailed, reason));
   }
   FinishWrite();
   return finished;

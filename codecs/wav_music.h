@@ -63,8 +63,9 @@ class WavMusic : public Music {
   bool CreateChunk(platform::MMCKINFO* chunk, std::uint32_t flags, const char* offsetText,
                    const char* headerText, const char* otherText);
   bool WriteHeader();
-  // Ascends out of data and RIFF (writing both sizes) and closes; false if anything failed.
-  bool FinalizeFile();
+  // Ascends out of data and RIFF (writing both sizes) and closes; false if anything failed,
+  // with the system's reason (errno, 0 when none) in `reason`.
+  bool FinalizeFile(int* reason = nullptr);
   void JoinWorker();
 
   platform::HMMIO file_ = nullptr;

@@ -188,9 +188,13 @@ bool RiffFile::WriteAt(std::int64_t offset, const void* data, std::size_t n) {
 
 MMRESULT RiffFile::Close() {
   const bool flushed = Flush();
+  const int flushError = errno;
   const int rc = ::close(fd_);
   fd_ = -1;
-  if (!flushed) return MMIOERR_CANNOTWRITE;
+  if (!flushed) {
+    errno = flushError;  // the write's reason, not what close made of it
+    return MMIOERR_CANNOTWRITE;
+  }
   return rc == 0 ? MMSYSERR_NOERROR : MMIOERR_CANNOTCLOSE;
 }
 

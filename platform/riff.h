@@ -4,6 +4,8 @@
 // All functions take a handle returned by mmioOpen; a null handle fails with
 // MMIOERR_INVALIDFILE (or -1 for read/write/seek). Sizes from the file are never trusted
 // beyond the file's length: a descend only finds chunks whose header lies inside the parent.
+// When a write, an ascend that patches a size or a close fails on a system call, errno holds
+// the system's reason afterwards (ENOSPC for a full disk, EFBIG past the file size limit).
 #pragma once
 
 #include <cstdint>
