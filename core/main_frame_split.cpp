@@ -9,6 +9,7 @@
 #include "core/music_load_dlg.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/staged_file.h"
 #include "playback/wave_player.h"
 #include "res/core_texts.h"
 #include "waveview/wav_view.h"
@@ -97,7 +98,11 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
     return;
   }
 
-  dialog.targetInfo.fileName = output;
+  // Written beside the destination and moved over it only when complete, so a failed export
+  // leaves the destination as it was. Without a place for that, the destination is written.
+  platform::StagedFile staged;
+  const bool stagedOk = staged.Begin(output);
+  dialog.targetInfo.fileName = stagedOk ? staged.path() : output;
   dialog.fadeInSeconds = fadeInSeconds;
   dialog.fadeOutSeconds = fadeOutSeconds;
   dialog.totalFrames = total;
@@ -107,6 +112,7 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   const std::int32_t rate = cacheInfo_.sampleRate;
   dialog.targetInfo.durationMs = rate > 0 ? range.count * 1000 / rate : 0;
   dialog.exec();
+  if (stagedOk && dialog.targetValid) staged.Commit();
   ResumeDrawing();
 }
 

@@ -202,9 +202,21 @@ void CMusicLoadDlg::OnDone() {
     return;
   }
   running_ = false;
+  FinishTarget();
+  targetValid = !target_->writeFailed;
   ReleaseMusic();
   succeeded = !cancelled_;
   End();
+}
+
+// A cancel during the first of two spans leaves the target open: it is finished here, where a
+// failure to finish it is still seen, rather than by its destructor.
+void CMusicLoadDlg::FinishTarget() {
+  source_.reset();  // joins the worker
+  if (target_->finalizeOnClose) return;
+  target_->progressWindow = nullptr;
+  target_->finalizeOnClose = true;
+  target_->CloseWriter();
 }
 
 void CMusicLoadDlg::AskCancel() {

@@ -9,9 +9,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "core/export_now_dlg.h"
 #include "core/file_dialogs.h"
@@ -19,6 +21,7 @@
 #include "playback/wave_player.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 #include "waveview/wav_view.h"
@@ -73,6 +76,14 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
       return ::testing::AssertionFailure()
              << "sample " << i << ": " << actual[i] << " != " << expected[i];
   return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // Pixels drawn in the waveform's colour.
@@ -292,11 +303,14 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   const auto cacheSize = fs::file_size(wav);
   const auto cacheTime = fs::last_write_time(wav);
 
+  // The file the user chose to replace gives way to the shorter file the cancel keeps.
+  testing_support::WriteFileBytes(media.File("cut.wav"), {1, 2, 3});
   LoadDialogSpy spy;
   spy.cancelOnFirstProgress = true;
   boxes.AnswerNext(BoxAnswer::kYes);
   AnswerSaveWith(media.File("cut.wav"));
   frame->SplitNow(kMusicWav, 128, -1, -1, true);
+  EXPECT_EQ(FilesIn(media.path()), (std::vector<std::string>{"cut.wav", "long.wav"}));
 
   EXPECT_TRUE(spy.cancelPressed);
   EXPECT_EQ(spy.done, 1);
@@ -388,6 +402,51 @@ TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   EXPECT_EQ(testing_support::ReadFileBytes(wav), original);
   EXPECT_EQ(view().totalFrames, kRate);
 }
+
+// How the space runs out while an export writes.
+enum class Space { kFullFilesystem, kFileSizeLimit };
+
+class ExportOutOfSpace : public OpenAndSplitTest, public ::testing::WithParamInterface<Space> {};
+
+// The export fails part-way: the file it was to replace stays as it was, no partial file is
+// left, and the message adds the system's reason to the program's text.
+TEST_P(ExportOutOfSpace, LeavesTheDestinationAsItWasAndNoPartialFile) {
+  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", 2 * kRate)));
+  TempDir out;
+  std::string folder = out.path();
+  std::unique_ptr<testing_support::SmallFilesystem> small;
+  std::errc reason = std::errc::file_too_large;
+  if (GetParam() == Space::kFullFilesystem) {
+    small = std::make_unique<testing_support::SmallFilesystem>(128 * 1024);
+    if (!small->reason().empty()) GTEST_SKIP() << small->reason();
+    folder = small->path();
+    reason = std::errc::no_space_on_device;
+  }
+  const std::string destination = folder + "/keep.wav";
+  testing_support::WriteWav(destination, 8000, 1, 16, 8000, NoiseSample);
+  const auto before = testing_support::ReadFileBytes(destination);
+  AnswerSaveWith(destination);
+  {
+    std::unique_ptr<testing_support::FileSizeLimit> limit;
+    if (GetParam() == Space::kFileSizeLimit)
+      limit = std::make_unique<testing_support::FileSizeLimit>(100 * 1024);
+    frame->SplitNow(kMusicWav, 128, -1, -1, false);
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(destination), before);
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"keep.wav"});
+  EXPECT_EQ(oracle::Frames(destination), 8000);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  const std::string expected = "mmioWrite 失败。 " + std::make_error_code(reason).message();
+  EXPECT_EQ(boxes.Texts()[0].rfind(expected, 0), 0u) << boxes.Texts()[0];
+  EXPECT_FALSE(view().drawingSuspended);
+}
+
+INSTANTIATE_TEST_SUITE_P(Space, ExportOutOfSpace,
+                         ::testing::Values(Space::kFullFilesystem, Space::kFileSizeLimit),
+                         [](const ::testing::TestParamInfo<Space>& info) {
+                           return info.param == Space::kFullFilesystem ? "FullFilesystem"
+                                                                       : "FileSizeLimit";
+                         });
 
 // A compressed copy of `wav` in the first format this build decodes, made by a public encoder;
 // empty when there is none.
