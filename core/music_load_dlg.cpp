@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "codecs/wav_music.h"
-#include "platform/message_box.h"
 #include "platform/qt/dialog_layout.h"
+#include "platform/message_box.h"
 #include "res/core_texts.h"
 
 namespace {
@@ -190,7 +190,9 @@ void CMusicLoadDlg::OnProgress(std::int64_t permille) {
 
 void CMusicLoadDlg::OnDone() {
   if (!running_) return;
-  if (splitMode && exportUnselected && secondSpanPending_ && !cancelled_) {
+  // A first span that could not be written ends the export: its output is discarded anyway.
+  if (splitMode && exportUnselected && secondSpanPending_ && !cancelled_ &&
+      !target_->writeFailed) {
     secondSpanPending_ = false;
     if (StartSecondSpan()) {
       RestartClock();

@@ -25,8 +25,6 @@ class StagedFile {
   bool Begin(const std::string& destination);
   // The temporary file to write ("" before Begin or after Commit/Discard).
   const std::string& path() const { return temp_; }
-  // The file the output replaces (links followed).
-  const std::string& destination() const { return destination_; }
   bool Commit();
   void Discard();
 

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -27,6 +26,7 @@
 #include "waveview/wav_view.h"
 
 using platform::BoxAnswer;
+using testing_support::FilesIn;
 using testing_support::NoiseSample;
 using testing_support::RecordingMessageBox;
 using testing_support::TempDir;
@@ -76,14 +76,6 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
       return ::testing::AssertionFailure()
              << "sample " << i << ": " << actual[i] << " != " << expected[i];
   return ::testing::AssertionSuccess();
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Pixels drawn in the waveform's colour.
@@ -408,16 +400,18 @@ enum class Space { kFullFilesystem, kFileSizeLimit };
 
 class ExportOutOfSpace : public OpenAndSplitTest, public ::testing::WithParamInterface<Space> {};
 
-// The export fails part-way: the file it was to replace stays as it was, no partial file is
-// left, and the message adds the system's reason to the program's text.
+// The export fails in the first of its two spans: the second is not started, the file it was
+// to replace stays as it was, no partial file is left, and the one message adds the system's
+// reason to the program's text.
 TEST_P(ExportOutOfSpace, LeavesTheDestinationAsItWasAndNoPartialFile) {
   frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", 2 * kRate)));
+  view().SetSegment(kRate / 2, kRate);
   TempDir out;
   std::string folder = out.path();
   std::unique_ptr<testing_support::SmallFilesystem> small;
   std::errc reason = std::errc::file_too_large;
   if (GetParam() == Space::kFullFilesystem) {
-    small = std::make_unique<testing_support::SmallFilesystem>(128 * 1024);
+    small = std::make_unique<testing_support::SmallFilesystem>(64 * 1024);
     if (!small->reason().empty()) GTEST_SKIP() << small->reason();
     folder = small->path();
     reason = std::errc::no_space_on_device;
@@ -429,8 +423,8 @@ TEST_P(ExportOutOfSpace, LeavesTheDestinationAsItWasAndNoPartialFile) {
   {
     std::unique_ptr<testing_support::FileSizeLimit> limit;
     if (GetParam() == Space::kFileSizeLimit)
-      limit = std::make_unique<testing_support::FileSizeLimit>(100 * 1024);
-    frame->SplitNow(kMusicWav, 128, -1, -1, false);
+      limit = std::make_unique<testing_support::FileSizeLimit>(50 * 1024);
+    frame->SplitNow(kMusicWav, 128, -1, -1, true);
   }
   EXPECT_EQ(testing_support::ReadFileBytes(destination), before);
   EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"keep.wav"});

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 
+using testing_support::FilesIn;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -21,14 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 unsigned Mode(const std::string& path) {
   return static_cast<unsigned>(fs::status(path).permissions() & fs::perms::mask);

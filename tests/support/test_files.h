@@ -36,6 +36,8 @@ void WriteWav(const std::string& path, int rate, int channels, int bits, std::in
 std::int32_t NoiseSample(std::int64_t frame, int channel);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// Names of the entries of `folder`, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Runs a shell command; returns its standard output. `status` receives the exit code.
 std::string RunCommand(const std::string& command, int* status = nullptr);
