@@ -81,30 +81,18 @@ TEST(StagedFile, CommitReplacesWhatTheNameLeadsTo) {
   }
 }
 
-// Discarding, a destination that is no regular file, and a rename that fails leave the
-// destination as it was and no temporary file behind.
-TEST(StagedFile, NothingIsReplacedUnlessCommitSucceeds) {
+// A destination that is no regular file or lies in no folder is refused, and a rename that
+// fails is reported; neither leaves a temporary file behind.
+TEST(StagedFile, RefusalsAndAFailedRenameLeaveNothingBehind) {
   testing_support::RecordingMessageBox boxes;
   TempDir dir;
-  WriteFileBytes(dir.File("keep.wav"), {7, 7});
-  {
-    platform::StagedFile staged;
-    ASSERT_TRUE(staged.Begin(dir.File("keep.wav")));
-    WriteFileBytes(staged.path(), {1});
-    staged.Discard();
-    platform::StagedFile abandoned;
-    ASSERT_TRUE(abandoned.Begin(dir.File("keep.wav")));
-  }
-  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"keep.wav"});
-  EXPECT_EQ(ReadFileBytes(dir.File("keep.wav")), (Bytes{7, 7}));
-
   platform::StagedFile device;
   EXPECT_FALSE(device.Begin("/dev/null"));
   fs::create_directory(dir.File("folder.wav"));
   platform::StagedFile folder;
   EXPECT_FALSE(folder.Begin(dir.File("folder.wav")));
   EXPECT_FALSE(folder.Begin(dir.File("missing/out.wav")));
-  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"folder.wav", "keep.wav"}));
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"folder.wav"});
   EXPECT_TRUE(boxes.Texts().empty());
 
   // Something that cannot be replaced by a file took the name meanwhile.
@@ -115,5 +103,5 @@ TEST(StagedFile, NothingIsReplacedUnlessCommitSucceeds) {
   const std::string reason = std::make_error_code(std::errc::is_a_directory).message();
   EXPECT_EQ(boxes.Texts(),
             std::vector<std::string>{"无法替换文件。 " + reason + " - " + dir.File("late.wav")});
-  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"folder.wav", "keep.wav", "late.wav"}));
+  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"folder.wav", "late.wav"}));
 }
