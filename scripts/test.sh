@@ -7,7 +7,8 @@ kind=${1:-release}
 scripts/setup.sh
 ctest_args=(--test-dir "build/$kind" --output-on-failure -j"$(nproc)" --timeout 300)
 case "$kind" in
-  asan) export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ;;
+  asan) export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+        export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" ;;
   tsan) export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
         ctest_args+=(-L threads) ;;
 esac
