@@ -37,11 +37,10 @@ class QtMessageBoxHandler::Carrier : public QObject {
     if (e->type() != MessageEvent::Type()) return QObject::event(e);
     auto* request = reinterpret_cast<BoxRequest*>(static_cast<MessageEvent*>(e)->l);
     const BoxAnswer answer = handler_->ShowOnUiThread(request->kind, request->text);
-    {
-      const std::lock_guard lock(request->mutex);
-      request->answer = answer;
-      request->done = true;
-    }
+    // Notified under the lock: the worker owns the request and ends it as soon as it wakes.
+    const std::lock_guard lock(request->mutex);
+    request->answer = answer;
+    request->done = true;
     request->answered.notify_one();
     return true;
   }
