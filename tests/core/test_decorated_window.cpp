@@ -29,10 +29,13 @@ class DecoratedWindow : public ::testing::Test {
   void TearDown() override { unsetenv("WAVELATHE_HOME"); }
 
   // Shows `window` and waits until the window manager has framed it; false when it is not.
+  // The waits are long: on a busy machine the window manager may take seconds.
   static bool ShowFramed(QWidget& window) {
+    constexpr int kWaitMs = 30000;
     window.show();
-    return QTest::qWaitForWindowExposed(&window) &&
-           QTest::qWaitFor([&window] { return window.frameGeometry() != window.geometry(); });
+    return QTest::qWaitForWindowExposed(&window, kWaitMs) &&
+           QTest::qWaitFor([&window] { return window.frameGeometry() != window.geometry(); },
+                           kWaitMs);
   }
 
   TempDir home_;
@@ -73,10 +76,13 @@ TEST_F(DecoratedWindow, PlacementSurvivesRestartsUnchanged) {
 TEST_F(DecoratedWindow, FlashingTheMainWindowLeavesItsCaptionNormal) {
   QWidget main;
   QWidget other;
-  ASSERT_TRUE(ShowFramed(main));
-  ASSERT_TRUE(ShowFramed(other));
+  ASSERT_TRUE(ShowFramed(main)) << "main window not framed";
+  ASSERT_TRUE(ShowFramed(other)) << "other window not framed";
+  // An alert only shows on a window that is not the active one.
+  other.raise();
   other.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&other] { return other.isActiveWindow(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&main] { return !main.isActiveWindow(); }, 30000))
+      << "the window manager kept the main window active";
   platform::QtMessageBoxHandler boxes;
   boxes.SetOwner(&main);
   platform::MessageBoxHandler* previous = platform::InstallMessageBoxHandler(&boxes);
