@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 total=${2:-600}
 scripts/setup.sh
-scripts/build.sh fuzz
+scripts/build.sh fuzz fuzz_targets
 targets=()
 for target in build/fuzz/bin/fuzz_*; do
   [ -x "$target" ] && targets+=("$target")
