@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 
 #include "core/main_frame.h"
@@ -34,7 +35,7 @@ class DecoratedWindow : public ::testing::Test {
     constexpr int kWaitMs = 30000;
     window.show();
     return QTest::qWaitForWindowExposed(&window, kWaitMs) &&
-           QTest::qWaitFor([&window] { return window.frameGeometry() != window.geometry(); },
+           QTest::qWaitFor([&window] { return !window.windowHandle()->frameMargins().isNull(); },
                            kWaitMs);
   }
 
