@@ -35,7 +35,7 @@ trap 'exit 1' HUP INT TERM
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 tries=0
-while [ ! -s "$work/display" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+while [ ! -s "$work/display" ] && [ $tries -lt 600 ]; do sleep 0.05; tries=$((tries + 1)); done
 if [ ! -s "$work/display" ]; then
   reason="Xvfb did not start: $(tail -n 1 "$work/xvfb.log")"
   cleanup; trap - EXIT
@@ -44,13 +44,14 @@ fi
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 
-# A window manager announces itself on the root window once it manages windows.
-openbox --sm-disable >"$work/wm.log" 2>&1 &
+# Openbox runs its --startup command once it manages windows; a window mapped before then may
+# be left unmanaged.
+openbox --sm-disable --startup "touch $work/ready" >"$work/wm.log" 2>&1 &
 wm_pid=$!
 tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+until [ -e "$work/ready" ]; do
   tries=$((tries + 1))
-  if [ $tries -ge 100 ] || ! kill -0 "$wm_pid" 2>/dev/null; then
+  if [ $tries -ge 600 ] || ! kill -0 "$wm_pid" 2>/dev/null; then
     reason="openbox did not start: $(tail -n 1 "$work/wm.log")"
     cleanup; trap - EXIT
     run_offscreen "$reason" "$@"
