@@ -43,10 +43,12 @@ void SaveWindowPlacement(const QWidget& window, const std::string& iniPath) {
     ini.setValue(QStringLiteral("Max"), 1);
     return;
   }
-  const QRect frame = window.frameGeometry();
+  // The client area, as RestoreWindowPlacement sets it: the window manager's frame lies
+  // around it, so saving the frame would grow the window by the frame at every start.
+  const QRect client = window.geometry();
   ini.setValue(QStringLiteral("Max"), 0);
-  ini.setValue(QStringLiteral("Left"), frame.left());
-  ini.setValue(QStringLiteral("Top"), frame.top());
-  ini.setValue(QStringLiteral("Right"), frame.left() + frame.width());
-  ini.setValue(QStringLiteral("Bottom"), frame.top() + frame.height());
+  ini.setValue(QStringLiteral("Left"), client.left());
+  ini.setValue(QStringLiteral("Top"), client.top());
+  ini.setValue(QStringLiteral("Right"), client.left() + client.width());
+  ini.setValue(QStringLiteral("Bottom"), client.top() + client.height());
 }

@@ -64,6 +64,7 @@ class CMainFrame : public QMainWindow, public ViewFrame {
   void CreateStatusBar();
   void OpenCommand();
   void DeleteTempFile();
+  void ResumeDrawing();
   void SetFormatText(const MusicInfo& info);
 
   CWavViewHost* host_ = nullptr;

@@ -26,7 +26,7 @@ void ForgetLength(CWavView& view) {
   view.segEnd = 0;
   view.ShowLengthTime();
   view.ShowCursorTime();
-  view.update();
+  view.Invalidate();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/music_load_dlg.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/staged_file.h"
 #include "playback/wave_player.h"
 #include "res/core_texts.h"
 #include "waveview/wav_view.h"
@@ -66,7 +67,13 @@ void CMainFrame::SplitCommand() {
 
 void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutSeconds,
                           bool exportUnselected) {
-  if (type < 0 || type >= kMusicTypeCount) return;
+  const MusicFormat* writable = FindMusicFormat(type);
+  if (writable == nullptr || !writable->canWrite) return;
+  if (!MusicTypeAvailable(type)) {
+    platform::ShowMessage(
+        QString::asprintf(texts::kCannotWriteFormat, writable->extension).toStdString());
+    return;
+  }
   player_->Stop();
   view_->drawingSuspended = true;
   FrameRange range = MarkedRange(*view_);
@@ -79,7 +86,7 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   dialog.targetInfo.bitrate = bitrate;
   dialog.splitMode = true;
 
-  const char* format = FindMusicFormat(type)->extension;
+  const char* format = writable->extension;
   const QString path =
       ChooseSaveFile(this, QString::asprintf(texts::kSaveFilterFormat, format, format),
                      QString::fromLatin1(format));
@@ -89,11 +96,15 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
       SameFile(output, cacheInfo_.fileName) || SameFile(output, sourceInfo_.fileName);
   if (path.isEmpty() || edited) {
     if (edited) platform::ShowMessage(texts::kCannotOverwriteOpened);
-    view_->drawingSuspended = false;
+    ResumeDrawing();
     return;
   }
 
-  dialog.targetInfo.fileName = output;
+  // Written beside the destination and moved over it only when complete, so a failed export
+  // leaves the destination as it was. Without a place for that, the destination is written.
+  platform::StagedFile staged;
+  const bool stagedOk = staged.Begin(output);
+  dialog.targetInfo.fileName = stagedOk ? staged.path() : output;
   dialog.fadeInSeconds = fadeInSeconds;
   dialog.fadeOutSeconds = fadeOutSeconds;
   dialog.totalFrames = total;
@@ -103,8 +114,14 @@ void CMainFrame::SplitNow(int type, int bitrate, int fadeInSeconds, int fadeOutS
   const std::int32_t rate = cacheInfo_.sampleRate;
   dialog.targetInfo.durationMs = rate > 0 ? range.count * 1000 / rate : 0;
   dialog.exec();
+  if (stagedOk && dialog.targetValid) staged.Commit();
+  ResumeDrawing();
+}
 
+// A paint while the drawing was suspended left a picture without the waveform in the view's
+// back buffer: the whole picture is drawn again.
+void CMainFrame::ResumeDrawing() {
   view_->drawingSuspended = false;
+  view_->Invalidate();
   update();
-  view_->update();
 }

@@ -78,9 +78,13 @@ CMusicLoadDlg::CMusicLoadDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CMusicLoadDlg::~CMusicLoadDlg() {
-  // Only reached with a running worker when the owner tears the dialog down early: stop it,
-  // and let the source join it before the target goes.
-  if (running_ && source_) source_->CancelConvert();
+  // Only reached with a running worker when the owner tears the dialog down early: stop it and
+  // serve the UI until its completion arrives, as the worker may be waiting in a message box.
+  if (running_) {
+    cancelled_ = true;
+    source_->CancelConvert();
+    platform::ServeEventsUntil([this] { return !running_; });
+  }
   ReleaseMusic();
 }
 
@@ -201,9 +205,21 @@ void CMusicLoadDlg::OnDone() {
     return;
   }
   running_ = false;
+  FinishTarget();
+  targetValid = !target_->writeFailed;
   ReleaseMusic();
   succeeded = !cancelled_ && !writeFailed;
   End();
+}
+
+// A cancel during the first of two spans leaves the target open: it is finished here, where a
+// failure to finish it is still seen, rather than by its destructor.
+void CMusicLoadDlg::FinishTarget() {
+  source_.reset();  // joins the worker
+  if (target_->finalizeOnClose) return;
+  target_->progressWindow = nullptr;
+  target_->finalizeOnClose = true;
+  target_->CloseWriter();
 }
 
 void CMusicLoadDlg::AskCancel() {

@@ -28,6 +28,9 @@ class CMusicLoadDlg : public QDialog {
   MusicInfo sourceInfo;
   MusicInfo targetInfo;
   bool succeeded = false;
+  // After exec: the target file was finished as a valid file (complete, or shorter after a
+  // cancel) and every write to it succeeded. False when it was never started or failed.
+  bool targetValid = false;
 
   // Split mode.
   bool splitMode = false;
@@ -56,6 +59,7 @@ class CMusicLoadDlg : public QDialog {
   void SetTargetSpan(std::int64_t frames);
   void OnProgress(std::int64_t permille);
   void OnDone();
+  void FinishTarget();
   void AskCancel();
   void ReleaseMusic();
   void End();

@@ -52,37 +52,41 @@ int WindowsError(int error) {
   }
 }
 
-void ShowFailure(const char* format, int error) {
+void Fail(const char* format, int error, std::string* failure) {
   char text[128];
   std::snprintf(text, sizeof text, format, WindowsError(error));
-  ShowBox(BoxKind::kPlain, text);
+  if (failure != nullptr) {
+    *failure = text;
+  } else {
+    ShowBox(BoxKind::kPlain, text);
+  }
 }
 
 }  // namespace
 
 FileMap::~FileMap() { Close(); }
 
-bool FileMap::Open(const std::string& path) {
+bool FileMap::Open(const std::string& path, std::string* failure) {
   Close();
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    ShowFailure(texts::kOpenFileFailed, errno);
+    Fail(texts::kOpenFileFailed, errno, failure);
     return false;
   }
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
-    ShowFailure(texts::kCreateFileMappingFailed, error);
+    Fail(texts::kCreateFileMappingFailed, error, failure);
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
     // A folder or a device cannot be opened as a file to map.
     ::close(fd);
-    ShowFailure(texts::kOpenFileFailed, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    Fail(texts::kOpenFileFailed, S_ISDIR(st.st_mode) ? EISDIR : ENODEV, failure);
     return false;
   }
   if (st.st_size == 0) {
@@ -93,7 +97,7 @@ bool FileMap::Open(const std::string& path) {
   }
   if (static_cast<std::uint64_t>(st.st_size) > std::numeric_limits<std::size_t>::max()) {
     ::close(fd);
-    ShowFailure(texts::kCreateFileMappingFailed, EFBIG);
+    Fail(texts::kCreateFileMappingFailed, EFBIG, failure);
     return false;
   }
   const auto size = static_cast<std::size_t>(st.st_size);
@@ -101,7 +105,7 @@ bool FileMap::Open(const std::string& path) {
   if (view == MAP_FAILED) {
     const int error = errno;
     ::close(fd);
-    ShowFailure(texts::kMapViewOfFileFailed, error);
+    Fail(texts::kMapViewOfFileFailed, error, failure);
     return false;
   }
   fd_ = fd;

@@ -19,7 +19,9 @@ class FileMap {
   FileMap(const FileMap&) = delete;
   FileMap& operator=(const FileMap&) = delete;
 
-  bool Open(const std::string& path);
+  // When `failure` is given, the message is stored there instead of shown (for callers that
+  // must not open a box where they are, such as a paint).
+  bool Open(const std::string& path, std::string* failure = nullptr);
   // Unmaps and closes; safe when nothing is open.
   void Close();
   bool IsOpen() const { return Base != nullptr; }

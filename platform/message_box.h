@@ -22,7 +22,9 @@ class MessageBoxHandler {
   virtual ~MessageBoxHandler() = default;
   // Shows `text` (UTF-8) and returns the button pressed. May be called from any thread.
   virtual BoxAnswer Show(BoxKind kind, const std::string& text) = 0;
-  // Returns the main window's caption to its normal, not highlighted state.
+  // Returns the main window's caption to its normal, not highlighted state. The program never
+  // highlights it, so there is nothing to undo: the default does nothing, and the Qt handler
+  // keeps the default (an alert here would highlight the caption, the opposite).
   virtual void FlashMainWindow() {}
 };
 

@@ -85,7 +85,8 @@ std::string ApplicationDir() {
   return dataDir;
 }
 
-std::string CreateTempFileName(const std::string& dir, const std::string& prefix) {
+std::string CreateTempFileName(const std::string& dir, const std::string& prefix,
+                               const std::string& suffix) {
   if (dir.empty() || !EnsureDirectory(dir)) return "";
   const std::string base = WithoutTrailingSlash(dir) + "/" + prefix;
   // Four hexadecimal digits as the classic temporary names have; probe every value once.
@@ -93,7 +94,7 @@ std::string CreateTempFileName(const std::string& dir, const std::string& prefix
   for (unsigned i = 0; i < 0x10000; ++i) {
     char digits[8];
     std::snprintf(digits, sizeof digits, "%04X", (seed + i) & 0xFFFF);
-    const std::string path = base + digits + ".tmp";
+    const std::string path = base + digits + suffix;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::close(fd);

@@ -14,9 +14,11 @@ std::string ExecutablePath();
 std::string ExecutableDir();
 // The application folder (created when missing), without a trailing slash.
 std::string ApplicationDir();
-// Creates a new, empty, uniquely named file "wavXXXX.tmp" (hexadecimal digits) in `dir`,
-// creating `dir` when missing. Returns its full path, or "" when no file could be created.
-std::string CreateTempFileName(const std::string& dir, const std::string& prefix = "wav");
+// Creates a new, empty, uniquely named file "wavXXXX.tmp" (hexadecimal digits; `prefix` and
+// `suffix` replace "wav" and ".tmp") in `dir`, creating `dir` when missing. Returns its full
+// path, or "" when no file could be created.
+std::string CreateTempFileName(const std::string& dir, const std::string& prefix = "wav",
+                               const std::string& suffix = ".tmp");
 // Deletes a file; true on success.
 bool DeleteFile(const std::string& path);
 // Canonical absolute form of an existing path, or the absolute spelling when it does not exist.

@@ -287,9 +287,13 @@ bool RiffFile::InsertAtStart(std::int64_t bytes) {
 
 MMRESULT RiffFile::Close() {
   const bool flushed = Flush() && SyncLength();
+  const int flushError = errno;
   const int rc = ::close(fd_);
   fd_ = -1;
-  if (!flushed) return MMIOERR_CANNOTWRITE;
+  if (!flushed) {
+    errno = flushError;  // the write's reason, not what close made of it
+    return MMIOERR_CANNOTWRITE;
+  }
   return rc == 0 ? MMSYSERR_NOERROR : MMIOERR_CANNOTCLOSE;
 }
 

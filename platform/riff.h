@@ -14,6 +14,9 @@
 //
 // Sparse files: a written buffer of zero bytes past the end of the file extends the file
 // instead of being written (a hole), and reads of a file with holes fill them without I/O.
+//
+// When a write, an ascend that patches a size or a close fails on a system call, errno holds
+// the system's reason afterwards (ENOSPC for a full disk, EFBIG past the file size limit).
 #pragma once
 
 #include <cstdint>

@@ -80,8 +80,10 @@ bool WavePlayer::OpenDevice(const MusicInfo& info) {
   format.avgBytesPerSec = static_cast<std::uint32_t>(
       std::min<std::int64_t>(static_cast<std::int64_t>(info.sampleRate) * blockAlign_,
                              std::numeric_limits<std::uint32_t>::max()));
+  // The callback turns the integer back into a MessageTarget*, so that is what goes in.
+  platform::MessageTarget* const window = &target_;
   return platform::WaveOutOpen(&device_, format, &WavePlayer::DeviceCallback,
-                               reinterpret_cast<std::uintptr_t>(&target_));
+                               reinterpret_cast<std::uintptr_t>(window));
 }
 
 // Runs on the device thread: only posts.

@@ -34,5 +34,7 @@ inline constexpr const char kFadeOutNotNumber[] = "淡出的秒必须为数字�
 // Save dialog of the export ("%s" = the format name).
 inline constexpr const char kSaveFilterFormat[] = "%s 文件 (*.%s)";
 inline constexpr const char kCannotOverwriteOpened[] = "不能覆盖正在编辑的文件。";
+// The chosen export format has no writer in this build ("%s" = the format name).
+inline constexpr const char kCannotWriteFormat[] = "无法写入为 %s 格式！！！";
 
 }  // namespace texts

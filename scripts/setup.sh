@@ -15,6 +15,7 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick
   xdotool
+  openbox x11-utils
 )
 
 missing=()

@@ -1,11 +1,9 @@
 #include "waveview/calc_buf_dlg.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QProgressBar>
 
 #include "platform/qt/dialog_layout.h"
-#include "platform/qt/qt_message_target.h"
 #include "res/view_texts.h"
 #include "waveview/wav_view.h"
 
@@ -19,21 +17,15 @@ CCalcBufDlg::CCalcBufDlg(CWavView* view, QWidget* parent) : QDialog(parent), vie
   progress_->setTextVisible(false);
   progress_->setRange(1, 100);
   progress_->setValue(1);
-  platform::PostMessage(&poster_, WM_CALC_START);
+  platform::PostMessage(&window_, WM_CALC_START);
   setWindowTitle(QString::fromUtf8(texts::kCalcBufCaption));
 }
 
-CCalcBufDlg::~CCalcBufDlg() { JoinWorker(); }
-
-bool CCalcBufDlg::Poster::Post(std::uint32_t msg, platform::WParam w, platform::LParam l) {
-  auto* event = new platform::MessageEvent(msg, w, l);
-  dialog_->posted_.fetch_add(1, std::memory_order_release);
-  QCoreApplication::postEvent(dialog_, event);
-  return true;
+CCalcBufDlg::~CCalcBufDlg() {
+  if (worker_.joinable()) platform::ServeEventsUntil([this] { return finished_; });
 }
 
 bool CCalcBufDlg::event(QEvent* event) {
-  posted_.load(std::memory_order_acquire);
   if (event->type() == platform::MessageEvent::Type()) {
     const auto* message = static_cast<platform::MessageEvent*>(event);
     OnMessage(message->msg, message->w);
@@ -60,8 +52,8 @@ void CCalcBufDlg::OnMessage(std::uint32_t msg, platform::WParam w) {
 void CCalcBufDlg::StartWorker() {
   if (worker_.joinable() || finished_) return;
   worker_ = std::thread([this] {
-    view_->ComputePeaks(&poster_);
-    platform::PostMessage(&poster_, WM_CALC_DONE);
+    view_->ComputePeaks(&window_);
+    platform::PostMessage(&window_, WM_CALC_DONE);
   });
 }
 

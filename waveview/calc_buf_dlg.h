@@ -2,15 +2,16 @@
 //
 // Runs the view's ComputePeaks on a worker thread it owns and ends itself when the worker has
 // posted WM_CALC_DONE; close requests and Escape are ignored until then, so the view never
-// draws while the worker still writes its table. The worker is joined before the dialog ends.
+// draws while the worker still writes its table. The worker is joined before the dialog ends;
+// a dialog destroyed earlier serves the UI until the worker's completion has arrived.
 #pragma once
 
 #include <QDialog>
-#include <atomic>
 #include <cstdint>
 #include <thread>
 
 #include "platform/message.h"
+#include "platform/qt/qt_message_target.h"
 
 class CWavView;
 class QProgressBar;
@@ -41,22 +42,9 @@ class CCalcBufDlg : public QDialog {
   void StartWorker();
   void JoinWorker();
 
-  // Posts messages to the dialog as Qt events. A counter is released after each event is built
-  // and acquired before one is read, so the hand-over is also visible to race detectors that
-  // cannot see the event queue's own locking.
-  class Poster : public platform::MessageTarget {
-   public:
-    explicit Poster(CCalcBufDlg* dialog) : dialog_(dialog) {}
-    bool Post(std::uint32_t msg, platform::WParam w, platform::LParam l) override;
-
-   private:
-    CCalcBufDlg* dialog_;
-  };
-
   CWavView* view_;
   QProgressBar* progress_ = nullptr;
-  std::atomic<std::uint64_t> posted_{0};
-  Poster poster_{this};
+  platform::QtMessageTarget window_{this};
   std::thread worker_;
   bool finished_ = false;
 };

@@ -107,6 +107,7 @@ void CWavView::ClearMusic() {
 void CWavView::SetMusic(const MusicInfo& info) {
   hasMusic = false;
   waveInfo = info;
+  mapFailureReported = false;
   peaksRunning = true;
   {
     CCalcBufDlg dialog(this, window());

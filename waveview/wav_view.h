@@ -7,6 +7,8 @@
 // The whole view is drawn into a back buffer; cursor line and selection highlight are
 // exclusive-or'ed into it, so drawing either twice at the same place restores the pixels.
 // While the peak worker runs, the view only shows its last drawing and reads no state.
+// A paint never opens a message box: a cache that cannot be mapped there is reported once per
+// loaded file, after the paint.
 #pragma once
 
 #include <QImage>
@@ -65,6 +67,9 @@ class CWavView : public QWidget {
   QRect EndLabelRect() const;
   // Fills `menu` with the items of the view's context menu; each action's data is its id.
   static void BuildContextMenu(QMenu& menu);
+  // Marks the whole drawing stale and schedules a repaint, which redraws the back buffer from
+  // the current state: for changes made from outside (lengths reset, drawing resumed).
+  void Invalidate();
   // Redraws the whole back buffer now (what a paint does after an invalidation).
   void RenderAll();
   const QImage& BackBuffer() const { return backBuffer; }
@@ -94,13 +99,13 @@ class CWavView : public QWidget {
 
   // Model helpers.
   std::int64_t ClampPos(std::int64_t p) const;
-  void Invalidate();
   void ShowMouseTime(int x);
   void PlaceCursorAt(int x);
   void DragTo(int x);
   void ShowContextMenu();
   bool ReadPeaks(platform::WindowHandle progressWindow);
   SampleSource MappedSamples() const;
+  void ReportMapFailure(const std::string& text);
 
   // Drawing (wav_view_paint.cpp). `area` is the waveform area x 0..W, y 30..Hc−50.
   QRect WaveArea() const;
@@ -124,6 +129,7 @@ class CWavView : public QWidget {
   platform::FileMap fileMap;  // opened around one computation or one drawing
   bool peaksReady = false;    // the last computation found the samples (dataOffset valid)
   bool peaksRunning = false;
+  bool mapFailureReported = false;  // since the last SetMusic
   std::int64_t dragAnchor = 0;
   DragMode dragMode = DragMode::kNone;
   QImage backBuffer;

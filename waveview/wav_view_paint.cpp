@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/message_box.h"
 #include "res/view_texts.h"
 #include "waveview/wav_view.h"
 
@@ -159,7 +160,11 @@ void CWavView::DrawWaveform(QImage& image) {
   probe.channels = waveInfo.channels;
   probe.bitsPerSample = waveInfo.bitsPerSample;
   if (!probe.Drawable()) return;
-  if (!fileMap.Open(waveInfo.fileName)) return;
+  std::string failure;
+  if (!fileMap.Open(waveInfo.fileName, &failure)) {
+    ReportMapFailure(failure);
+    return;
+  }
   const SampleSource src = MappedSamples();
   const int q = (height() - 80) / 4;
   const int c0 = 30 + q;
@@ -186,6 +191,15 @@ void CWavView::DrawWaveform(QImage& image) {
                         });
   fileMap.Close();
   waveRaster.Composite(image, kGreen);
+}
+
+// A modal box inside a paint would run an event loop there, and every repaint would open
+// another; so the box opens once, from the event loop, after this paint.
+void CWavView::ReportMapFailure(const std::string& text) {
+  if (mapFailureReported) return;
+  mapFailureReported = true;
+  QMetaObject::invokeMethod(
+      this, [text] { platform::ShowBox(platform::BoxKind::kPlain, text); }, Qt::QueuedConnection);
 }
 
 void CWavView::DrawCursorLine(QImage& image, const QRect& area, std::int64_t p) const {

@@ -1,10 +1,13 @@
 #include "codecs/wav/wav_music.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/byte_order.h"
@@ -115,6 +118,12 @@ std::string WithName(const char* format, const char* name) {
   char text[256];
   std::snprintf(text, sizeof text, format, name);
   return text;
+}
+
+// The program's text followed by the system's reason for a failed write, when there is one.
+std::string WithReason(const char* text, int error) {
+  if (error == 0) return text;
+  return std::string(text) + " " + std::error_code(error, std::generic_category()).message();
 }
 
 // Scales one frame of 8-bit (unsigned around 128) or 16-bit (signed) samples.
@@ -440,9 +449,10 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   std::int64_t done = 0;
   while (done < length) {
     const auto piece = static_cast<std::int32_t>(std::min<std::int64_t>(length - done, 1 << 30));
+    errno = 0;
     if (platform::mmioWrite(file_, data + done, piece) == -1) {
       writeFailed = true;
-      ReportError(texts::kWavWriteFailed);
+      ReportError(WithReason(texts::kWavWriteFailed, errno));
       return false;
     }
     done += piece;
@@ -451,20 +461,27 @@ bool WavMusic::WriteSamples(const std::uint8_t* data, std::int64_t length) {
   return true;
 }
 
-bool WavMusic::FinalizeFile() {
+bool WavMusic::FinalizeFile(int* reason) {
+  int firstError = 0;
+  const auto step = [&firstError](bool ok) {
+    if (!ok && firstError == 0) firstError = errno;
+    return ok;
+  };
+  errno = 0;
   const std::int64_t dataBytes = platform::mmioSeek(file_, 0, SEEK_CUR) - dataChunk_.dwDataOffset;
   const std::int64_t riffBytes =
       dataChunk_.dwDataOffset - riffChunk_.dwDataOffset + dataBytes + (dataBytes & 1);
   bool sizesOk;
   if (riffBytes > std::int64_t{kUnknownSize}) {
-    sizesOk = FinalizeRf64(dataBytes);
+    sizesOk = step(FinalizeRf64(dataBytes));
   } else {
-    sizesOk = platform::mmioAscend(file_, &dataChunk_, 0) == platform::MMSYSERR_NOERROR &&
-              platform::mmioAscend(file_, &riffChunk_, 0) == platform::MMSYSERR_NOERROR;
+    sizesOk = step(platform::mmioAscend(file_, &dataChunk_, 0) == platform::MMSYSERR_NOERROR) &&
+              step(platform::mmioAscend(file_, &riffChunk_, 0) == platform::MMSYSERR_NOERROR);
   }
-  const bool closeOk = platform::mmioClose(file_, 0) == platform::MMSYSERR_NOERROR;
+  const bool closeOk = step(platform::mmioClose(file_, 0) == platform::MMSYSERR_NOERROR);
   file_ = nullptr;
   writing_ = false;
+  if (reason != nullptr) *reason = firstError;
   return sizesOk && closeOk;
 }
 
@@ -494,9 +511,11 @@ bool WavMusic::CloseWriter() {
     return false;
   }
   return CompleteClose([this] {
-    // Buffered samples reach the disk only here: a failure is reported, not hidden.
-    if (FinalizeFile()) return true;
-    ReportError(texts::kWavWriteFailed);
+    // Buffered samples reach the disk only here: a failure is reported with the system's
+    // reason, not hidden.
+    int reason = 0;
+    if (FinalizeFile(&reason)) return true;
+    ReportError(WithReason(texts::kWavWriteFailed, reason));
     return false;
   });
 }

@@ -75,8 +75,9 @@ class WavMusic : public ThreadedSource {
   // The 18-byte format record of info (tag 1, cbSize 18).
   void FormatRecord(std::uint8_t* raw) const;
   bool WriteHeader();
-  // Writes the sizes (RIFF, or RF64 past 32 bits) and closes; false if anything failed.
-  bool FinalizeFile();
+  // Writes the sizes (RIFF, or RF64 past 32 bits) and closes; false if anything failed,
+  // with the system's reason (errno, 0 when none) in `reason`.
+  bool FinalizeFile(int* reason = nullptr);
   bool FinalizeRf64(std::int64_t dataBytes);
 
   platform::HMMIO file_ = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_message_target.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPointer>
 #include <QThread>
 #include <atomic>
@@ -17,7 +18,7 @@ std::atomic<std::uint64_t> g_postSequence{0};
 class DeliveryFence : public QObject {
  public:
   bool eventFilter(QObject*, QEvent*) override {
-    g_postSequence.load(std::memory_order_acquire);
+    AcquirePostedMessages();
     return false;
   }
 };
@@ -91,6 +92,12 @@ bool QtMessageTarget::Post(std::uint32_t msg, WParam w, LParam l) {
 
 void QtMessageTarget::DispatchPending() {
   QCoreApplication::sendPostedEvents(receiver_, MessageEvent::Type());
+}
+
+void AcquirePostedMessages() { g_postSequence.load(std::memory_order_acquire); }
+
+void ServeEventsUntil(const std::function<bool()>& done) {
+  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 }  // namespace platform

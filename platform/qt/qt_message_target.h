@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QObject>
+#include <functional>
 
 #include "platform/message.h"
 
@@ -37,5 +38,15 @@ class QtMessageTarget : public MessageTarget {
 // Installs the factory behind CreateUiMessageTarget: each target is a hidden QObject living on
 // the application's thread, whose handler runs there. Call once the QApplication exists.
 void InstallQtUiTargetFactory();
+
+// Orders what workers wrote before their posts before what follows on the UI thread. Every
+// delivery does it through an application event filter; a filter installed later runs before
+// that one and calls this before it reads a posted message.
+void AcquirePostedMessages();
+
+// Runs the UI thread's events, waiting for each next one, until done() is true. An owner uses
+// it instead of joining a worker that has not yet posted its completion: the worker may be
+// waiting on the UI thread (a message box carried over to it), which a join would never serve.
+void ServeEventsUntil(const std::function<bool()>& done);
 
 }  // namespace platform

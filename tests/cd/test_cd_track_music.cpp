@@ -11,7 +11,7 @@
 #include "codecs/music_registry.h"
 #include "platform/byte_order.h"
 #include "tests/support/disc_image.h"
-#include "tests/support/file_size_limit.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 

@@ -17,7 +17,7 @@
 #include "codecs/music_registry.h"
 #include "codecs/wav/wav_music.h"
 #include "tests/support/disc_image.h"
-#include "tests/support/file_size_limit.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/riff_bytes.h"

@@ -280,6 +280,7 @@ TEST(WavReader, ExtensibleHeadersFromSoxAndFfmpeg) {
 // Files written by other programs, some of them deliberately hostile: each gives its message
 // or its result, and a file that opens also converts completely without trouble.
 TEST(WavReader, RealWorldAndHostileFiles) {
+  SKIP_WITHOUT_TESTDATA();
   struct Case {
     const char* name;
     const char* message;  // nullptr: opens

@@ -1,14 +1,13 @@
 // The WAV writer's output, checked byte for byte and by independent tools.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "codecs/wav/wav_music.h"
-#include "tests/support/file_size_limit.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/queue_target.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
@@ -145,7 +144,7 @@ TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
   const std::string early = dir.File("early.wav");
   const std::string late = dir.File("late.wav");
   {
-    testing_support::FileSizeLimit limit(80000);
+    const testing_support::FileSizeLimit limit(80000);
     // Refused while feeding: the buffer reaches the disk after 64 KiB, then again after 128.
     WavMusic writer(early);
     Describe(writer, 44100, 2, 16, 1000);
@@ -168,7 +167,9 @@ TEST(WavWriter, FailedWritesAreReportedAndCompletionIsStillPosted) {
     EXPECT_FALSE(tail.CloseWriter());
     EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::seconds(1)).has_value());
   }
-  const std::vector<std::string> expected = {"mmioWrite 失败。 - " + early,
-                                             "mmioWrite 失败。 - " + late};
+  // The program's text, then the system's reason.
+  const std::string failed =
+      "mmioWrite 失败。 " + std::make_error_code(std::errc::file_too_large).message();
+  const std::vector<std::string> expected = {failed + " - " + early, failed + " - " + late};
   EXPECT_EQ(boxes.Texts(), expected);
 }

@@ -23,6 +23,7 @@ class LoadDialogSpy : public QObject {
   int done = 0;                        // WM_MUSIC_DONE messages seen
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    platform::AcquirePostedMessages();  // this filter runs before the application's own
     if (event->type() != platform::MessageEvent::Type()) return false;
     auto* dialog = qobject_cast<CMusicLoadDlg*>(watched);
     if (dialog == nullptr) return false;

@@ -7,10 +7,12 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "codecs/music_registry.h"
 #include "core/export_now_dlg.h"
@@ -19,11 +21,13 @@
 #include "playback/wave_player.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 #include "waveview/wav_view.h"
 
 using platform::BoxAnswer;
+using testing_support::FilesIn;
 using testing_support::NoiseSample;
 using testing_support::RecordingMessageBox;
 using testing_support::TempDir;
@@ -73,6 +77,14 @@ std::vector<std::int16_t> Join(std::vector<std::int16_t> a, const std::vector<st
       return ::testing::AssertionFailure()
              << "sample " << i << ": " << actual[i] << " != " << expected[i];
   return ::testing::AssertionSuccess();
+}
+
+// Pixels drawn in the waveform's colour.
+int WavePixels(const QImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == 0xFF00C000;
+  return count;
 }
 
 class OpenAndSplitTest : public ::testing::Test {
@@ -284,11 +296,14 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   const auto cacheSize = fs::file_size(wav);
   const auto cacheTime = fs::last_write_time(wav);
 
+  // The file the user chose to replace gives way to the shorter file the cancel keeps.
+  testing_support::WriteFileBytes(media.File("cut.wav"), {1, 2, 3});
   LoadDialogSpy spy;
   spy.cancelOnFirstProgress = true;
   boxes.AnswerNext(BoxAnswer::kYes);
   AnswerSaveWith(media.File("cut.wav"));
   frame->SplitNow(kMusicWav, 128, -1, -1, true);
+  EXPECT_EQ(FilesIn(media.path()), (std::vector<std::string>{"cut.wav", "long.wav"}));
 
   EXPECT_TRUE(spy.cancelPressed);
   EXPECT_EQ(spy.done, 1);
@@ -314,6 +329,53 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   EXPECT_EQ(fs::last_write_time(wav), cacheTime);
 }
 
+TEST_F(OpenAndSplitTest, AFormatWithoutAWriterIsNamedBeforeAnythingIsAsked) {
+  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", kRate)));
+  AnswerSaveWith(media.File("out"));
+  int refused = 0;
+  for (const MusicType type : {kMusicMp3, kMusicWma, kMusicOgg, kMusicApe}) {
+    if (MusicTypeAvailable(type)) continue;
+    ++refused;
+    boxes.Clear();
+    frame->SplitNow(type, 128, -1, -1, false);
+    EXPECT_EQ(boxes.Texts(),
+              std::vector<std::string>{std::string("无法写入为 ") +
+                                       FindMusicFormat(type)->extension + " 格式！！！"});
+  }
+  EXPECT_TRUE(saveRequests.empty());
+  EXPECT_FALSE(view().drawingSuspended);
+  if (refused == 0) GTEST_SKIP() << "every export format has a writer in this build";
+}
+
+// However the export ends, the view draws its whole picture again: a paint during the export
+// (drawing suspended) left a back buffer without the waveform.
+TEST_F(OpenAndSplitTest, TheWholePictureIsRedrawnHoweverTheExportEnds) {
+  const std::string wav = MakeWav("in.wav", 2 * kRate);
+  frame->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  frame->OpenMusic(QString::fromStdString(wav));
+  view().repaint();
+  ASSERT_GT(WavePixels(view().BackBuffer()), 0);
+  const struct {
+    const char* how;
+    std::string answer;
+  } cases[] = {
+      {"exported", media.File("out.wav")},
+      {"save dialog cancelled", ""},
+      {"refused: the file being edited", wav},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    SetFileDialogHook([this, &c](const FileDialogRequest&) {
+      view().RenderAll();
+      return QString::fromStdString(c.answer);
+    });
+    frame->SplitNow(kMusicWav, 128, -1, -1, false);
+    view().repaint();
+    EXPECT_GT(WavePixels(view().BackBuffer()), 0);
+  }
+}
+
 TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   const std::string wav = MakeWav("in.wav", kRate);
   frame->OpenMusic(QString::fromStdString(wav));
@@ -334,6 +396,53 @@ TEST_F(OpenAndSplitTest, RefusesToExportOverTheFileBeingEdited) {
   EXPECT_EQ(testing_support::ReadFileBytes(wav), original);
   EXPECT_EQ(view().totalFrames, kRate);
 }
+
+// How the space runs out while an export writes.
+enum class Space { kFullFilesystem, kFileSizeLimit };
+
+class ExportOutOfSpace : public OpenAndSplitTest, public ::testing::WithParamInterface<Space> {};
+
+// The export fails in the first of its two spans: the second is not started, the file it was
+// to replace stays as it was, no partial file is left, and the one message adds the system's
+// reason to the program's text.
+TEST_P(ExportOutOfSpace, LeavesTheDestinationAsItWasAndNoPartialFile) {
+  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", 2 * kRate)));
+  view().SetSegment(kRate / 2, kRate);
+  TempDir out;
+  std::string folder = out.path();
+  std::unique_ptr<testing_support::SmallFilesystem> small;
+  std::errc reason = std::errc::file_too_large;
+  if (GetParam() == Space::kFullFilesystem) {
+    small = std::make_unique<testing_support::SmallFilesystem>(64 * 1024);
+    if (!small->reason().empty()) GTEST_SKIP() << small->reason();
+    folder = small->path();
+    reason = std::errc::no_space_on_device;
+  }
+  const std::string destination = folder + "/keep.wav";
+  testing_support::WriteWav(destination, 8000, 1, 16, 8000, NoiseSample);
+  const auto before = testing_support::ReadFileBytes(destination);
+  AnswerSaveWith(destination);
+  {
+    std::unique_ptr<testing_support::FileSizeLimit> limit;
+    if (GetParam() == Space::kFileSizeLimit)
+      limit = std::make_unique<testing_support::FileSizeLimit>(50 * 1024);
+    frame->SplitNow(kMusicWav, 128, -1, -1, true);
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(destination), before);
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"keep.wav"});
+  EXPECT_EQ(oracle::Frames(destination), 8000);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  const std::string expected = "mmioWrite 失败。 " + std::make_error_code(reason).message();
+  EXPECT_EQ(boxes.Texts()[0].rfind(expected, 0), 0u) << boxes.Texts()[0];
+  EXPECT_FALSE(view().drawingSuspended);
+}
+
+INSTANTIATE_TEST_SUITE_P(Space, ExportOutOfSpace,
+                         ::testing::Values(Space::kFullFilesystem, Space::kFileSizeLimit),
+                         [](const ::testing::TestParamInfo<Space>& info) {
+                           return info.param == Space::kFullFilesystem ? "FullFilesystem"
+                                                                       : "FileSizeLimit";
+                         });
 
 // A compressed copy of `wav` in the first format this build decodes, made by a public encoder;
 // empty when there is none.
@@ -364,7 +473,15 @@ TEST_F(OpenAndSplitTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
   const std::string wav = MakeWav("first.wav", kRate);
   const std::string compressed = Compressed(MakeWav("long.wav", 30 * kRate), media.File("tone"));
   if (compressed.empty()) GTEST_SKIP() << "no compressed format can be decoded in this build";
+  frame->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
   const auto expectNothingLoaded = [this] {
+    // The picture is that of an empty view: no ruler times, markers, selection or waveform.
+    CWavView empty;
+    empty.resize(view().size());
+    empty.RenderAll();
+    view().repaint();
+    EXPECT_EQ(view().BackBuffer(), empty.BackBuffer());
     EXPECT_EQ(view().totalFrames, 0);
     EXPECT_FALSE(view().hasMusic);
     EXPECT_EQ(frame->windowTitle().toStdString(), "Wavelathe");

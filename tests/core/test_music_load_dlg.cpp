@@ -1,19 +1,27 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "codecs/music.h"
 #include "codecs/music_registry.h"
 #include "core/music_load_dlg.h"
+#include "platform/qt/qt_message_box.h"
 #include "tests/core/audio_oracle.h"
 #include "tests/core/load_dialog_spy.h"
-#include "tests/support/file_size_limit.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 
@@ -262,4 +270,63 @@ TEST(MusicLoadDlg, AWriterThatFailsEndsWithoutSuccess) {
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0].rfind("mmioWrite 失败。", 0), 0u) << boxes.Texts()[0];
   }
+}
+
+namespace {
+
+// The application's real message boxes, noting the texts a worker thread asked for.
+class WorkerBoxes : public platform::QtMessageBoxHandler {
+ public:
+  WorkerBoxes() : previous_(platform::InstallMessageBoxHandler(this)) {}
+  ~WorkerBoxes() override { platform::InstallMessageBoxHandler(previous_); }
+  platform::BoxAnswer Show(platform::BoxKind kind, const std::string& text) override {
+    if (QThread::currentThread() != qApp->thread()) {
+      const std::lock_guard lock(mutex_);
+      fromWorker_.push_back(text);
+    }
+    return QtMessageBoxHandler::Show(kind, text);
+  }
+  std::vector<std::string> FromWorker() const {
+    const std::lock_guard lock(mutex_);
+    return fromWorker_;
+  }
+
+ private:
+  platform::MessageBoxHandler* previous_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> fromWorker_;
+};
+
+}  // namespace
+
+// Torn down while its worker waits on the UI thread for a message box (the cache cannot be
+// written): the UI serves the box instead of joining the worker, and the teardown ends.
+TEST(MusicLoadDlg, TornDownWhileItsWorkerWaitsForAMessageBoxItStillEnds) {
+  TempDir dir;
+  const std::string source = dir.File("in.wav");
+  const std::string cache = dir.File("cache.tmp");
+  testing_support::WriteWav(source, kRate, 2, 16, 2 * kRate, NoiseSample);
+  WorkerBoxes boxes;
+  QTimer user;  // presses OK on every box that opens
+  QObject::connect(&user, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+  });
+  user.start(10);
+  const testing_support::FileSizeLimit full(20000);
+
+  auto dialog = std::make_unique<CMusicLoadDlg>();
+  PrepareLoad(*dialog, source, cache);
+  dialog->show();
+  QApplication::sendPostedEvents(dialog.get());  // starts the worker
+  // Without serving the UI: the worker's box request stays queued, and the worker waits.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (boxes.FromWorker().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(boxes.FromWorker().size(), 1u);
+  alarm(30);  // a deadlocked teardown ends the test here instead of hanging it
+  dialog.reset();
+  alarm(0);
+  const std::string text = boxes.FromWorker()[0];
+  EXPECT_EQ(text.rfind("mmioWrite 失败。", 0), 0u) << text;
+  EXPECT_NE(text.find(" - " + cache), std::string::npos) << text;
 }

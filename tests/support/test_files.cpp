@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +80,14 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -100,9 +109,20 @@ std::string RunCommand(const std::string& command, int* status) {
   return output;
 }
 
-std::string RealTestFile(const std::string& name) {
-  return std::string(WAVELATHE_TESTDATA) + "/real/" + name;
+std::string TestDataDir() {
+  const char* chosen = std::getenv("WAVELATHE_TESTDATA");
+  return chosen != nullptr && *chosen != '\0' ? chosen : WAVELATHE_TESTDATA;
 }
+
+std::string TestDataMissingReason() {
+  const std::string dir = TestDataDir();
+  std::error_code error;
+  if (std::filesystem::is_directory(dir + "/real", error)) return "";
+  return "the shared test data is not here (" + dir +
+         "/real); set WAVELATHE_TESTDATA to its folder to run this test";
+}
+
+std::string RealTestFile(const std::string& name) { return TestDataDir() + "/real/" + name; }
 
 bool RunAsUnprivilegedUser(const std::function<bool()>& body) {
   if (geteuid() != 0) return body();

@@ -3,6 +3,8 @@
 // tools used as oracles (sox, ffprobe, ffmpeg).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,10 +36,18 @@ void WriteWav(const std::string& path, int rate, int channels, int bits, std::in
 std::int32_t NoiseSample(std::int64_t frame, int channel);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// Names of the entries of `folder`, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Runs a shell command; returns its standard output. `status` receives the exit code.
 std::string RunCommand(const std::string& command, int* status = nullptr);
-// Path of a file in the shared read-only test data ("real/<name>").
+// The shared read-only test data: files written by other programs and hostile files. It lies
+// beside the project ("../shared/testdata"), or where WAVELATHE_TESTDATA points. It is optional
+// for a clone of the project; a test that needs it starts with SKIP_WITHOUT_TESTDATA().
+std::string TestDataDir();
+// Why the test data cannot be used here, or "" when it can.
+std::string TestDataMissingReason();
+// Path of a file in the shared test data ("real/<name>").
 std::string RealTestFile(const std::string& name);
 // Runs `body` and returns its result; when the tests run as root (whom permission bits do
 // not stop) it runs in a child process as the unprivileged user 65534 instead. Folders the
@@ -45,3 +55,8 @@ std::string RealTestFile(const std::string& name);
 bool RunAsUnprivilegedUser(const std::function<bool()>& body);
 
 }  // namespace testing_support
+
+// Skips the current test, with the reason, when the shared test data is absent.
+#define SKIP_WITHOUT_TESTDATA()                                                             \
+  if (const std::string reason = testing_support::TestDataMissingReason(); !reason.empty()) \
+  GTEST_SKIP() << reason

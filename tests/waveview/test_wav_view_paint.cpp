@@ -7,7 +7,9 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QTest>
+#include <filesystem>
 
+#include "tests/support/recording_message_box.h"
 #include "tests/support/test_files.h"
 #include "waveview/wav_view.h"
 
@@ -171,6 +173,24 @@ TEST_F(ViewPixels, NoWaveformWhileSuspendedOrWithoutMusic) {
   view.RenderAll();
   EXPECT_EQ(At(200, 189), kBlack);
   EXPECT_EQ(At(80, 353), kWhite);  // the rest still drawn from the previous state
+}
+
+// A cache that can no longer be mapped: no waveform and no box during the paints; the failure
+// is shown once, after them, however often the view repaints.
+TEST_F(ViewPixels, AnUnmappableCacheIsReportedOnceAndNeverInsideAPaint) {
+  Load();
+  testing_support::RecordingMessageBox boxes;
+  std::filesystem::remove(path);
+  for (int paint = 0; paint < 3; ++paint) {
+    const std::size_t before = boxes.Texts().size();
+    view.SetZoom(1.0);
+    view.RenderAll();
+    EXPECT_EQ(At(200, 189), kBlack);
+    EXPECT_EQ(At(300, 110), kGray);
+    EXPECT_EQ(boxes.Texts().size(), before);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"OpenFile 失败。2"});
 }
 
 TEST_F(ViewPixels, EmptyViewDrawsFrameButNoMarkers) {
