@@ -1,5 +1,9 @@
 // Where the two settings files live, and the window placement kept in lathe.ini
-// (section "WindowState": Max, Left, Top, Right, Bottom).
+// (section "WindowState": Max, Left, Top, Right, Bottom, each a decimal integer).
+//
+// The rectangle is the window's client area (without the window manager's frame) in screen
+// coordinates, saved and restored alike; for a maximised window it is the normal rectangle,
+// which the window takes again when it is restored down.
 #pragma once
 
 #include <QWidget>
@@ -10,14 +14,13 @@ struct SettingsPaths {
   std::string encoderSettings;  // cvtconfig.dat
 };
 
-// Both files in the application folder.
+// Both files in the application folder; both empty when there is no application folder.
 SettingsPaths ComputeSettingsPaths();
-// The rectangle is the window's client area (without the window manager's frame) in screen
-// coordinates, saved and restored alike.
-//
-// Shows `window` maximised when Max is non-zero; otherwise moves it to the saved rectangle
-// when all four edges are greater than 0. A missing file leaves the default placement.
+
+// Gives `window` the saved rectangle when all four edges are present, it has a positive size
+// and it reaches onto a screen, then maximises the window when Max is non-zero. A missing or
+// unreadable file, or an empty path, leaves the placement as it is.
 void RestoreWindowPlacement(QWidget& window, const std::string& iniPath);
-// Max = 1 for a maximised window (the rectangle keys keep their values), otherwise Max = 0 and
-// the rectangle. Write failures are ignored.
+// Writes Max (1 for a maximised window, also when it is minimised from there, else 0) and the
+// normal rectangle, keeping everything else in the file. Write failures are ignored.
 void SaveWindowPlacement(const QWidget& window, const std::string& iniPath);

@@ -216,35 +216,3 @@ TEST_F(MainFrameTest, OpenCommandUsesTheOpenDialogAndItsFilters) {
   EXPECT_EQ(entries.at(4), QStringLiteral("cda 文件 (*.cda)"));
   EXPECT_TRUE(entries.last().startsWith(QStringLiteral("所有文件")));
 }
-
-TEST_F(MainFrameTest, WindowPlacementRoundTrip) {
-  const std::string ini = home_.File("placement.ini");
-  {
-    QWidget window;
-    window.setGeometry(120, 140, 500, 300);
-    SaveWindowPlacement(window, ini);
-  }
-  QSettings saved(QString::fromStdString(ini), QSettings::IniFormat);
-  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Max")).toInt(), 0);
-  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Left")).toInt(), 120);
-  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Top")).toInt(), 140);
-  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Right")).toInt(), 620);
-  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Bottom")).toInt(), 440);
-
-  QWidget restored;
-  RestoreWindowPlacement(restored, ini);
-  EXPECT_EQ(restored.geometry(), QRect(120, 140, 500, 300));
-
-  // An edge at 0 (the screen's edge) is not restored; Max wins over the rectangle.
-  saved.setValue(QStringLiteral("WindowState/Left"), 0);
-  saved.sync();
-  QWidget untouched;
-  const QRect before = untouched.geometry();
-  RestoreWindowPlacement(untouched, ini);
-  EXPECT_EQ(untouched.geometry(), before);
-  saved.setValue(QStringLiteral("WindowState/Max"), 1);
-  saved.sync();
-  QWidget maximised;
-  RestoreWindowPlacement(maximised, ini);
-  EXPECT_TRUE(maximised.windowState() & Qt::WindowMaximized);
-}
