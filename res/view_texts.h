@@ -32,4 +32,13 @@ inline constexpr const char kCtxMenuZoomOut[] = "缩小(&O)";
 inline constexpr const char kCtxMenuBestFit[] = "最适合(&T)";
 inline constexpr const char kCtxMenuSplitNow[] = "立即分割(&C) ...";
 
+// Time entry dialog (template 136).
+inline constexpr const char kEditTimeTemplateCaption[] = "对话框";
+inline constexpr const char* kEditTimeCaptions[3] = {"编辑当前位置", "编辑片断开头",
+                                                     "编辑片断结尾"};
+inline constexpr const char* kEditTimeNotNumber[4] = {"小时必须为数字！", "分钟必须为数字！",
+                                                      "秒必须为数字！", "毫秒必须为数字！"};
+inline constexpr const char kEditTimeOk[] = "确定";
+inline constexpr const char kEditTimeCancel[] = "取消";
+
 }  // namespace texts
