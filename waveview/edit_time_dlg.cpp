@@ -91,6 +91,8 @@ void CEditTimeDlg::ShowValue() {
     fields_[i]->setMaxLength(std::max<int>(kFields[i].maxLength, text.size()));
     fields_[i]->setText(text);
   }
+  // The first field has the focus with its text selected, so typing replaces it.
+  fields_[0]->selectAll();
 }
 
 void CEditTimeDlg::accept() {
