@@ -21,4 +21,10 @@ int Canonical(int id) {
   return id;
 }
 
+int ToolbarImage(int id) {
+  for (int i = 0; i < kToolbarCount; ++i)
+    if (kToolbarCommands[i] == id) return i;
+  return -1;
+}
+
 }  // namespace cmd

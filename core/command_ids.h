@@ -36,5 +36,7 @@ constexpr int kToolbarCount = 16;
 
 // The command a context-menu or toolbar id stands for (other ids are returned unchanged).
 int Canonical(int id);
+// The toolbar image of a command (its button's index 0–15), or -1 for a command without one.
+int ToolbarImage(int id);
 
 }  // namespace cmd

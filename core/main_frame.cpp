@@ -19,13 +19,17 @@
 #include "codecs/dialogs/ogg_enc_config_dlg.h"
 #include "codecs/encoder_settings.h"
 #include "codecs/music_registry.h"
+#include "core/about_dlg.h"
 #include "core/app_settings.h"
 #include "core/command_ids.h"
 #include "core/file_dialogs.h"
+#include "core/menu_style.h"
+#include "core/program_icon.h"
 #include "core/toolbar_icons.h"
 #include "platform/paths.h"
 #include "playback/wave_player.h"
 #include "res/frame_texts.h"
+#include "waveview/edit_time_dlg.h"
 #include "waveview/wav_view.h"
 #include "waveview/wav_view_host.h"
 
@@ -72,7 +76,12 @@ void RunSettingsDialog(QWidget* parent) {
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle(Text(texts::kAppTitle));
+  const SettingsPaths paths = ComputeSettingsPaths();
+  settingsPath_ = paths.settings;
+  encoderSettingsPath_ = paths.encoderSettings;
+  setWindowIcon(ProgramIcon());
+  resize(900, 600);  // the default placement
+  CreateMenus();     // the menu and accelerators come with the window, before its parts
   host_ = new CWavViewHost(this);
   setCentralWidget(host_);
   view_ = host_->view();
@@ -80,14 +89,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreateStatusBar();
   player_ = new WavePlayer(view_, this);
-  CreateMenus();
-  setAcceptDrops(true);
-  resize(900, 600);
-  const SettingsPaths paths = ComputeSettingsPaths();
-  settingsPath_ = paths.settings;
-  encoderSettingsPath_ = paths.encoderSettings;
+  setWindowTitle(Text(texts::kAppTitle));
+  menuStyle_ = new MenuStyle;
+  menuStyle_->setParent(this);
+  for (QAction* popup : menuBar()->actions())
+    if (popup->menu() != nullptr) menuStyle_->Apply(popup->menu());
   LoadEncoderSettings(encoderSettingsPath_, GlobalEncoderSettings());
   RestoreWindowPlacement(*this, settingsPath_);
+  setAcceptDrops(true);
 }
 
 CMainFrame::~CMainFrame() {
@@ -106,6 +115,9 @@ void CMainFrame::CreateMenus() {
         continue;
       }
       QAction* action = menu->addAction(Text(item.text));
+      action->setData(item.id);
+      if (const int image = cmd::ToolbarImage(item.id); image >= 0)
+        action->setIcon(QIcon(ToolbarPixmap(image)));
       const int id = item.id;
       connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
@@ -125,13 +137,18 @@ void CMainFrame::CreateMenus() {
                              {cmd::kPlaySeg, texts::kCmdPlaySeg}});
   addMenu(texts::kMenuEdit, {{cmd::kMarkStart, texts::kCmdMarkStart},
                              {cmd::kMarkEnd, texts::kCmdMarkEnd},
-                             {cmd::kMarkAll, texts::kCmdMarkAll}});
+                             {cmd::kMarkAll, texts::kCmdMarkAll},
+                             {0, nullptr},
+                             {cmd::kEditSegStart, texts::kCmdEditSegStart},
+                             {cmd::kEditSegEnd, texts::kCmdEditSegEnd},
+                             {cmd::kEditCursor, texts::kCmdEditCursor}});
   addMenu(texts::kMenuView, {{cmd::kZoomIn, texts::kCmdZoomIn},
                              {cmd::kZoomOut, texts::kCmdZoomOut},
                              {cmd::kBestFit, texts::kCmdBestFit}});
   addMenu(texts::kMenuConfigure, {{cmd::kConfigMp3, texts::kCmdConfigMp3},
                                   {cmd::kConfigOgg, texts::kCmdConfigOgg},
                                   {cmd::kConfigApe, texts::kCmdConfigApe}});
+  addMenu(texts::kMenuHelp, {{cmd::kAbout, texts::kCmdAbout}});
   // The accelerator table: function keys without modifiers.
   auto* open = new QShortcut(QKeySequence(Qt::Key_F2), this);
   connect(open, &QShortcut::activated, this, [this] { OnCommand(cmd::kOpen); });
@@ -187,6 +204,10 @@ void CMainFrame::OnCommand(int rawId) {
     case cmd::kConfigMp3: RunSettingsDialog<CMP3EncConfigDlg>(this); break;
     case cmd::kConfigOgg: RunSettingsDialog<COggEncConfigDlg>(this); break;
     case cmd::kConfigApe: RunSettingsDialog<CApeEncConfigDlg>(this); break;
+    case cmd::kEditSegStart:
+    case cmd::kEditSegEnd:
+    case cmd::kEditCursor: EditTimeCommand(id); break;
+    case cmd::kAbout: CAboutDlg(this).exec(); break;
     default: break;
   }
 }
@@ -194,6 +215,27 @@ void CMainFrame::OnCommand(int rawId) {
 void CMainFrame::OpenCommand() {
   const QString path = ChooseOpenFile(this, OpenFilter());
   if (!path.isEmpty()) OpenMusic(path);
+}
+
+// The position in milliseconds of the cache's rate, typed anew; the view keeps the result
+// inside the file.
+void CMainFrame::EditTimeCommand(int id) {
+  const int rate = cacheInfo_.sampleRate;
+  CWavView& v = *view_;
+  const int mode = id == cmd::kEditCursor     ? CEditTimeDlg::kCursor
+                   : id == cmd::kEditSegStart ? CEditTimeDlg::kSegStart
+                                              : CEditTimeDlg::kSegEnd;
+  const std::int64_t frames = mode == CEditTimeDlg::kCursor     ? v.cursorPos
+                              : mode == CEditTimeDlg::kSegStart ? v.segStart
+                                                                : v.segEnd;
+  CEditTimeDlg dialog(mode, CEditTimeDlg::FramesToMs(frames, rate), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::int64_t p = CEditTimeDlg::MsToFrames(dialog.valueMs(), rate);
+  switch (mode) {
+    case CEditTimeDlg::kCursor: v.MoveCursor(p); break;
+    case CEditTimeDlg::kSegStart: v.SetSegment(p, v.segEnd); break;
+    default: v.SetSegment(v.segStart, p); break;
+  }
 }
 
 void CMainFrame::SetFormatText(const MusicInfo& info) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 
 class CWavView;
 class CWavViewHost;
+class MenuStyle;
 class QLabel;
 class WavePlayer;
 
@@ -39,6 +41,10 @@ class CMainFrame : public QMainWindow, public ViewFrame {
   void OnCommand(int id);
   // Opens the first of the dropped files; the others are ignored.
   void OpenDropped(const QList<QUrl>& urls);
+  // Opens the file named on the command line (`arguments` as QApplication gives them, the
+  // program first) as soon as the event loop runs, as if it had been chosen in the open
+  // dialog. Options (arguments starting with '-') are skipped; without a file nothing happens.
+  void OpenFromCommandLine(const QStringList& arguments);
 
   CWavView* view() const { return view_; }
   WavePlayer* player() const { return player_; }
@@ -63,10 +69,12 @@ class CMainFrame : public QMainWindow, public ViewFrame {
   void CreateToolBar();
   void CreateStatusBar();
   void OpenCommand();
+  void EditTimeCommand(int id);
   void DeleteTempFile();
   void ResumeDrawing();
   void SetFormatText(const MusicInfo& info);
 
+  MenuStyle* menuStyle_ = nullptr;
   CWavViewHost* host_ = nullptr;
   CWavView* view_ = nullptr;
   WavePlayer* player_ = nullptr;

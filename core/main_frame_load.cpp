@@ -1,6 +1,8 @@
 // Opening a file: probe, the PCM cache (the WAV file itself or a decoded temporary file) and
 // handing it to the view.
 #include <QByteArray>
+#include <QFileInfo>
+#include <QTimer>
 
 #include "codecs/music_registry.h"
 #include "core/main_frame.h"
@@ -29,7 +31,26 @@ void ForgetLength(CWavView& view) {
   view.Invalidate();
 }
 
+// The first argument after the program's name that is not an option, as an absolute path; a
+// file URL gives its local path. Empty when there is none.
+QString FileFromArguments(const QStringList& arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument.isEmpty() || argument.startsWith(QLatin1Char('-'))) continue;
+    const QUrl url(argument);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+    return QFileInfo(path).absoluteFilePath();
+  }
+  return {};
+}
+
 }  // namespace
+
+void CMainFrame::OpenFromCommandLine(const QStringList& arguments) {
+  const QString path = FileFromArguments(arguments);
+  if (path.isEmpty()) return;
+  QTimer::singleShot(0, this, [this, path] { OpenMusic(path); });
+}
 
 void CMainFrame::OpenMusic(const QString& path) {
   player_->Stop();

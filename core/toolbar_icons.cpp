@@ -115,3 +115,13 @@ QPixmap ToolbarPixmap(int index) {
   Draw(painter, index);
   return pixmap;
 }
+
+QPixmap MenuCheckPixmap() {
+  QPixmap pixmap(18, 18);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(kInk, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter.drawPolyline(QPolygonF() << QPointF(4, 9.5) << QPointF(7.5, 13) << QPointF(14, 5));
+  return pixmap;
+}
