@@ -1,13 +1,13 @@
 #include <QApplication>
 
 #include "core/main_frame.h"
-#include "platform/qt/fonts.h"
+#include "platform/qt/program_look.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_message_target.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  platform::InstallFontSubstitutions();
+  platform::InstallProgramLook(app);
   platform::InstallQtUiTargetFactory();
   platform::QtMessageBoxHandler boxes;
   platform::InstallMessageBoxHandler(&boxes);
@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     CMainFrame frame;
     boxes.SetOwner(&frame);
     frame.show();
+    frame.OpenFromCommandLine(QApplication::arguments());
     result = QApplication::exec();
   }
   platform::InstallMessageBoxHandler(nullptr);

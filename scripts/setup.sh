@@ -16,6 +16,7 @@ packages=(
   xvfb xauth imagemagick
   xdotool
   openbox x11-utils
+  qt6-translations-l10n desktop-file-utils librsvg2-bin
 )
 
 missing=()

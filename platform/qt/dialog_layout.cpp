@@ -17,9 +17,7 @@ int MulDivRounded(int value, int numerator, int denominator) {
 }  // namespace
 
 DialogLayout::DialogLayout(QWidget* dialog, int width, int height) {
-  platform::InstallFontSubstitutions();
-  QFont font(QStringLiteral("宋体"));
-  font.setPointSize(9);
+  const QFont font = platform::ProgramFont();
   dialog->setFont(font);
   const QFontMetrics metrics(font);
   // The average width the way dialog templates measure it: the 52 Latin letters, rounded.
