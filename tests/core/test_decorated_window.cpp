@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "core/main_frame.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_message_box.h"
 #include "tests/support/test_files.h"
 
@@ -51,26 +52,80 @@ QRect SavedRect(const std::string& ini) {
   return QRect(QPoint(key("Left"), key("Top")), QPoint(key("Right") - 1, key("Bottom") - 1));
 }
 
-// Started and closed again and again, the window keeps the place and size it was given.
+void WritePlacement(const std::string& ini, const QRect& placed, int max) {
+  QSettings settings(QString::fromStdString(ini), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("WindowState/Max"), max);
+  settings.setValue(QStringLiteral("WindowState/Left"), placed.left());
+  settings.setValue(QStringLiteral("WindowState/Top"), placed.top());
+  settings.setValue(QStringLiteral("WindowState/Right"), placed.left() + placed.width());
+  settings.setValue(QStringLiteral("WindowState/Bottom"), placed.top() + placed.height());
+}
+
+// Started and closed again and again, the window keeps the place and size it was given, also
+// right at the screen's left edge.
 TEST_F(DecoratedWindow, PlacementSurvivesRestartsUnchanged) {
   const std::string ini = home_.File("lathe.ini");
-  const QRect placed(210, 160, 700, 480);
-  {
-    QSettings settings(QString::fromStdString(ini), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("WindowState/Max"), 0);
-    settings.setValue(QStringLiteral("WindowState/Left"), placed.left());
-    settings.setValue(QStringLiteral("WindowState/Top"), placed.top());
-    settings.setValue(QStringLiteral("WindowState/Right"), placed.left() + placed.width());
-    settings.setValue(QStringLiteral("WindowState/Bottom"), placed.top() + placed.height());
+  for (const QRect& placed : {QRect(210, 160, 700, 480), QRect(0, 160, 640, 400)}) {
+    WritePlacement(ini, placed, 0);
+    for (int start = 1; start <= 3; ++start) {
+      SCOPED_TRACE(start);
+      CMainFrame frame;
+      ASSERT_TRUE(ShowFramed(frame)) << "the window manager gave the window no frame";
+      EXPECT_EQ(frame.geometry(), placed);
+      frame.close();
+      EXPECT_EQ(SavedRect(ini), placed);
+    }
   }
-  for (int start = 1; start <= 3; ++start) {
-    SCOPED_TRACE(start);
+}
+
+// Placed, maximised by the window manager (a double click on the title bar) and closed, the
+// window starts maximised and restores down to where it was placed.
+TEST_F(DecoratedWindow, AMaximisedWindowRestoresDownToItsPlace) {
+  const std::string ini = home_.File("lathe.ini");
+  const QRect placed(230, 180, 660, 420);
+  {
     CMainFrame frame;
     ASSERT_TRUE(ShowFramed(frame)) << "the window manager gave the window no frame";
-    EXPECT_EQ(frame.geometry(), placed);
+    frame.setGeometry(placed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.geometry() == placed; }, 30000));
+    const QRect outer = frame.frameGeometry();
+    const int titleY = outer.top() + frame.windowHandle()->frameMargins().top() / 2;
+    testing_support::RunCommand("xdotool mousemove " + std::to_string(outer.center().x()) + " " +
+                                std::to_string(titleY) + " click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(QTest::qWaitFor([&frame] { return frame.isMaximized(); }, 30000))
+        << "the window manager did not maximise the window";
     frame.close();
-    EXPECT_EQ(SavedRect(ini), placed);
   }
+  QSettings saved(QString::fromStdString(ini), QSettings::IniFormat);
+  EXPECT_EQ(saved.value(QStringLiteral("WindowState/Max")).toInt(), 1);
+  EXPECT_EQ(SavedRect(ini), placed);
+
+  CMainFrame frame;
+  ASSERT_TRUE(ShowFramed(frame)) << "the window manager gave the window no frame";
+  EXPECT_TRUE(QTest::qWaitFor([&frame] { return frame.isMaximized(); }, 30000));
+  frame.showNormal();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frame.geometry() == placed; }, 30000))
+      << frame.geometry().x() << "," << frame.geometry().y();
+}
+
+// The program itself, started with a file the way a file manager starts it: its window comes
+// up with the file loaded, and closes normally (writing its placement).
+TEST_F(DecoratedWindow, TheProgramOpensTheFileNamedOnItsCommandLine) {
+  const std::string wav = home_.File("song.wav");
+  testing_support::WriteWav(wav, 44100, 2, 16, 44100, testing_support::NoiseSample);
+  const std::string exe = platform::ExecutableDir() + "/wavelathe";
+  const std::string command =
+      "WAVELATHE_AUDIO_DEVICE=null '" + exe + "' '" + wav +
+      "' & pid=$!; w=$(timeout 60 xdotool search --sync --name "
+      "'^Wavelathe - " +
+      wav +
+      "$' | head -n 1); "
+      "[ -n \"$w\" ] && echo shown; xdotool windowactivate --sync \"$w\" key alt+F4; "
+      "wait $pid; echo exit=$?";
+  const std::string output = testing_support::RunCommand(command);
+  EXPECT_NE(output.find("shown"), std::string::npos) << output;
+  EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+  EXPECT_FALSE(testing_support::ReadFileBytes(home_.File("lathe.ini")).empty());
 }
 
 // A reported error returns the main window's caption to normal: it never highlights it.
