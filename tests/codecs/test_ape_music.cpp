@@ -1,8 +1,7 @@
-// APE files through ApeMusic, checked with ffmpeg: real files load with exactly ffmpeg's
-// samples; hostile, cut and damaged files give a message or a shorter valid cache; exports at
-// every level, 8 to 32-bit, mono and stereo, in one or two ranges decode bit-exactly with
-// ffmpeg (checksums checked) and load back the same; writer failures give their message once;
-// without a usable library APE alone fails, silently.
+// APE files through ApeMusic, checked with ffmpeg: real files load with exactly its samples;
+// hostile, cut and damaged files give one message and at most a shorter valid cache; exports
+// at every level, 8 to 32-bit, mono and stereo, in one or two ranges decode bit-exactly (with
+// checksums checked) and load back the same; without a usable library APE alone fails, silently.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,13 +26,12 @@ namespace {
 using Texts = std::vector<std::string>;
 using Span = std::pair<std::int64_t, std::int64_t>;  // first frame, frame count
 constexpr int kRate = 44100;
-constexpr std::int64_t kFrameBlocks = 73728;  // per frame at levels 1000…3000
 const std::string kOpenError = "打开 APE 文件错误(错误代码： ";
 const std::string kDamaged = "解压缩错误 (包含校验值，但文件可能已损坏)\r\n";
 
 // ffmpeg's samples of `path` at the width of `bits` (checksums checked); empty when it fails.
 Bytes Ffmpeg(const std::string& path, int bits) {
-  const char* format = bits == 8 ? "u8" : bits == 16 ? "s16le" : "s24le";
+  const std::string format = bits == 8 ? "u8" : bits == 16 ? "s16le" : "s24le";
   int status = -1;
   const std::string out = RunCommand("ffmpeg -nostdin -v error -err_detect crccheck+explode -i " +
                                          ShellQuoted(path) + " -f " + format + " - 2>/dev/null",
@@ -42,10 +40,9 @@ Bytes Ffmpeg(const std::string& path, int bits) {
 }
 
 // The texts shown, without " - <path>".
-Texts Messages(const RecordingMessageBox& boxes, const std::string& path) {
+Texts Messages(const RecordingMessageBox& boxes) {
   Texts texts;
-  for (const std::string& text : boxes.Texts())
-    texts.push_back(text.substr(0, text.rfind(" - " + path)));
+  for (const std::string& text : boxes.Texts()) texts.push_back(text.substr(0, text.rfind(" - ")));
   return texts;
 }
 
@@ -70,23 +67,19 @@ Loaded Load(const TempDir& dir, const std::string& path) {
     WavMusic cache(dir.File("cache.wav"));
     cache.info = loaded.info;
     cache.progressWindow = &window;
-    EXPECT_TRUE(cache.InitWriter());
-    EXPECT_TRUE(source->StartConvert(&cache));
+    EXPECT_TRUE(cache.InitWriter() && source->StartConvert(&cache));
     EXPECT_TRUE(window.WaitFor(WM_MUSIC_DONE, std::chrono::seconds(60)).has_value());
-    source.reset();
     loaded.cache = Ffmpeg(cache.path, loaded.info.bitsPerSample);
   }
-  loaded.messages = Messages(boxes, path);
+  loaded.messages = Messages(boxes);
   return loaded;
 }
 
-// A WAV of `frames` frames of noise at `bits` (8-bit as unsigned bytes).
+// A WAV of noise at `bits` (8-bit as unsigned bytes).
 void WriteNoiseWav(const std::string& path, int bits, int channels, std::int64_t frames) {
   WriteWav(path, kRate, channels, bits, frames, [bits](std::int64_t f, int c) {
     const std::int32_t v = NoiseSample(f, c);
-    return bits == 8    ? (v & 0xFF)
-           : bits == 16 ? v
-                        : v * 65536 + static_cast<std::int32_t>(f & 0xFFFF);
+    return bits == 8 ? (v & 0xFF) : bits == 16 ? v : v * 65536 + static_cast<std::int32_t>(f);
   });
 }
 
@@ -98,7 +91,8 @@ struct Exported {
 };
 
 // Exports `spans` of the WAV `source` to `out` as the split command does, at the stored level
-// `level`: the writer starts announcing `announcedMs` and stays open for each further span.
+// `level`: the writer starts announcing `announcedMs`; with several spans it stays open after
+// each but the last, and each span counts its own progress.
 Exported Export(const std::string& source, const std::string& out, const std::vector<Span>& spans,
                 int level, std::int64_t announcedMs) {
   GlobalEncoderSettings().compressionLevel = level;
@@ -115,7 +109,7 @@ Exported Export(const std::string& source, const std::string& out, const std::ve
     result.started = writer->InitWriter();
     for (std::size_t i = 0; result.started && i < spans.size(); ++i) {
       writer->finalizeOnClose = i + 1 == spans.size();
-      if (spans.size() > 1) {  // each span counts its own progress
+      if (spans.size() > 1) {
         writer->info.durationMs = spans[i].second * 1000 / kRate;
         writer->ResetProgress();
       }
@@ -125,7 +119,7 @@ Exported Export(const std::string& source, const std::string& out, const std::ve
     result.writeFailed = writer->writeFailed;
   }
   for (const PostedMessage& m : window.All()) result.completions += m.msg == WM_MUSIC_DONE;
-  result.messages = Messages(boxes, out);
+  result.messages = Messages(boxes);
   GlobalEncoderSettings() = EncoderSettings{};
   return result;
 }
@@ -137,56 +131,46 @@ TEST(ApeMusic, RealFilesLoadWithExactlyTheSamplesFfmpegDecodes) {
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "the shared test data is absent: " << path;
     TempDir dir;
     const Loaded loaded = Load(dir, path);
-    ASSERT_TRUE(loaded.probed) << ::testing::PrintToString(loaded.messages);
     const Bytes expected = Ffmpeg(path, 16);
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(loaded.cache == expected) << loaded.cache.size() << " vs " << expected.size();
     EXPECT_EQ(loaded.messages, Texts{});
-    EXPECT_EQ(
-        std::vector<int>({loaded.info.sampleRate, loaded.info.channels, loaded.info.bitsPerSample}),
-        std::vector<int>({44100, 2, 16}));
     EXPECT_EQ(loaded.info.durationMs,
-              static_cast<std::int64_t>(expected.size() / 4) * 1000 / 44100);
-    const double kbps =
-        std::atof(RunCommand("ffprobe -v error -show_entries format=bit_rate -of csv=p=0 " +
-                             ShellQuoted(path))
-                      .c_str()) /
-        1000;
-    EXPECT_NEAR(loaded.info.bitrate, kbps, 1.0);
-    EXPECT_TRUE(loaded.info.tag.title.empty() && loaded.info.tag.artist.empty());
+              static_cast<std::int64_t>(expected.size() / 4) * 1000 / kRate);
+    EXPECT_TRUE(loaded.info.sampleRate == kRate && loaded.info.channels == 2 &&
+                loaded.info.tag.title.empty());
   }
 }
 
-TEST(ApeMusic, HostileCutAndDamagedFilesGiveAMessageOrAShorterValidCache) {
+TEST(ApeMusic, HostileCutAndDamagedFilesGiveTheirMessageAndAtMostAShorterValidCache) {
   TempDir dir;
   const std::string intactPath = dir.File("intact.ape");
   WriteNoiseWav(dir.File("in.wav"), 16, 2, 4 * kRate);  // three frames at level 1000
   ASSERT_TRUE(Export(dir.File("in.wav"), intactPath, {{0, 4 * kRate}}, 1000, 4000).started);
   const Bytes intact = ReadFileBytes(intactPath);
   const Bytes intactPcm = Ffmpeg(intactPath, 16);
-  ASSERT_EQ(intactPcm.size(), 4u * 4 * kRate);
   const auto seek = [&](int i) {
     return intact[76 + 4 * i] | intact[77 + 4 * i] << 8 | intact[78 + 4 * i] << 16;
   };
-  Bytes flipped = intact;
+  Bytes flipped = intact;  // a byte in the middle of the second frame
   flipped[(seek(1) + seek(2)) / 2] ^= 0x10;
+  const std::string notApe = kOpenError + "2)\r\n";
   struct Case {
     std::string name;
     Bytes bytes;
-    std::string message;     // the one message shown; "" either of the two
-    std::int64_t keptBytes;  // of the intact samples; -1 any shorter prefix
+    std::string message;
+    std::int64_t keptBytes;  // the intact samples the cache starts with; -1 no cache
   };
   std::vector<Case> cases = {
-      {"second frame damaged", flipped, kDamaged, kFrameBlocks * 4},
-      {"text", Bytes{'t', 'e', 'x', 't'}, kOpenError + "2)\r\n", -1},
-      {"cut in the header", Bytes(intact.begin(), intact.begin() + 60), "", -1},
-      {"cut in half", Bytes(intact.begin(), intact.begin() + intact.size() / 2), "", -1},
-      {"last bytes cut", Bytes(intact.begin(), intact.end() - 999), "", -1},
+      {"second frame damaged", flipped, kDamaged, 73728 * 4},
+      {"last bytes cut", Bytes(intact.begin(), intact.end() - 999), kDamaged, 2 * 73728 * 4},
+      {"cut in the header", Bytes(intact.begin(), intact.begin() + 60), notApe, -1},
+      {"text", Bytes{'t', 'e', 'x', 't'}, notApe, -1},
   };
   Texts absent;
   for (const char* name : {"longloop.ape", "zerodiv.ape", "mac-390-hdr.ape"}) {
     if (std::filesystem::exists(RealTestFile(name))) {
-      cases.push_back({name, ReadFileBytes(RealTestFile(name)), "", -1});
+      cases.push_back({name, ReadFileBytes(RealTestFile(name)), notApe, -1});
     } else {
       absent.push_back(name);
     }
@@ -195,29 +179,18 @@ TEST(ApeMusic, HostileCutAndDamagedFilesGiveAMessageOrAShorterValidCache) {
     SCOPED_TRACE(c.name);
     WriteFileBytes(dir.File("hostile.ape"), c.bytes);
     const Loaded loaded = Load(dir, dir.File("hostile.ape"));
-    ASSERT_EQ(loaded.messages.size(), 1u);
-    if (!c.message.empty()) {
-      EXPECT_EQ(loaded.messages[0], c.message);
+    EXPECT_EQ(loaded.messages, Texts{c.message});
+    ASSERT_EQ(loaded.probed, c.keptBytes >= 0);
+    if (loaded.probed) {
+      EXPECT_TRUE(loaded.cache == Bytes(intactPcm.begin(), intactPcm.begin() + c.keptBytes));
     }
-    if (!loaded.probed) {
-      EXPECT_EQ(loaded.messages[0].rfind(kOpenError, 0), 0u) << loaded.messages[0];
-      continue;
-    }
-    EXPECT_EQ(loaded.messages[0], kDamaged);
-    if (c.keptBytes >= 0) {
-      EXPECT_EQ(static_cast<std::int64_t>(loaded.cache.size()), c.keptBytes);
-    }
-    if (c.name.ends_with(".ape")) continue;  // not cut from the intact file
-    EXPECT_LT(loaded.cache.size(), intactPcm.size());
-    EXPECT_TRUE(std::equal(loaded.cache.begin(), loaded.cache.end(), intactPcm.begin()));
   }
-  const Loaded missing = Load(dir, dir.File("missing.ape"));
-  EXPECT_EQ(missing.messages, Texts{kOpenError + "1)\r\n"});
+  EXPECT_EQ(Load(dir, dir.File("missing.ape")).messages, Texts{kOpenError + "1)\r\n"});
   if (!absent.empty())
-    GTEST_SKIP() << "the shared test data is absent: " << ::testing::PrintToString(absent);
+    GTEST_SKIP() << "shared test data absent: " << testing::PrintToString(absent);
 }
 
-TEST(ApeMusic, ExportsDecodeBitExactlyWithFfmpegAndLoadBackTheSame) {
+TEST(ApeMusic, ExportsAtTheStoredLevelDecodeBitExactlyAndLoadBackTheSame) {
   struct Case {
     const char* name;
     int level, bits, channels;
@@ -232,7 +205,6 @@ TEST(ApeMusic, ExportsDecodeBitExactlyWithFfmpegAndLoadBackTheSame) {
       {"level 3000, 16-bit mono", 3000, 16, 1, {{0, n}}, 3000},
       {"level 4000, 8-bit stereo", 4000, 8, 2, {{5, n - 5}}, 4000},
       {"level 5000, 16-bit stereo", 5000, 16, 2, {{0, n}}, 5000},
-      {"level 5000, 24-bit stereo is written at 4000", 5000, 24, 2, {{0, n}}, 4000},
       {"32-bit samples are written as their top 24 bits", 3000, 32, 2, {{0, n}}, 3000},
       {"a stored level out of range gives 2000", 2500, 16, 2, {{0, n}}, 2000},
       {"an empty range gives one block of silence", 2000, 16, 2, {{100, 0}}, 2000},
@@ -250,13 +222,11 @@ TEST(ApeMusic, ExportsDecodeBitExactlyWithFfmpegAndLoadBackTheSame) {
     const std::string wav = dir.File("in.wav");
     const std::string out = dir.File("out.ape");
     WriteNoiseWav(wav, c.bits, c.channels, c.spans.back().first + c.spans.back().second + 7);
-    const std::int64_t announced =
-        c.announcedMs >= 0 ? c.announcedMs : c.spans[0].second * 1000 / kRate;
-    const Exported exported = Export(wav, out, c.spans, c.level, announced);
-    ASSERT_TRUE(exported.started);
-    EXPECT_FALSE(exported.writeFailed);
+    const Exported exported =
+        Export(wav, out, c.spans, c.level,
+               c.announcedMs >= 0 ? c.announcedMs : c.spans[0].second * 1000 / kRate);
+    EXPECT_TRUE(exported.started && !exported.writeFailed && exported.messages.empty());
     EXPECT_EQ(exported.completions, static_cast<int>(c.spans.size()));
-    EXPECT_EQ(exported.messages, Texts{});
     const int bits = std::min(c.bits, 24);
     const std::int64_t align = c.channels * bits / 8;
     const Bytes source = Ffmpeg(wav, bits);
@@ -267,96 +237,74 @@ TEST(ApeMusic, ExportsDecodeBitExactlyWithFfmpegAndLoadBackTheSame) {
     if (expected.empty()) expected.assign(align, 0);
     EXPECT_TRUE(Ffmpeg(out, bits) == expected);
     const Bytes file = ReadFileBytes(out);
-    ASSERT_GT(file.size(), 54u);
-    EXPECT_EQ(file[52] | file[53] << 8, c.writtenLevel);
+    EXPECT_EQ(file.size() > 54 ? file[52] | file[53] << 8 : 0, c.writtenLevel);
     const Loaded loaded = Load(dir, out);
-    EXPECT_EQ(loaded.info.bitsPerSample, bits);
-    EXPECT_EQ(loaded.info.channels, c.channels);
-    EXPECT_TRUE(loaded.cache == expected);
+    EXPECT_TRUE(loaded.cache == expected && loaded.info.bitsPerSample == bits);
   }
 }
 
-TEST(ApeMusic, WriterFailuresAreReportedOnceAndMarkTheOutputFailed) {
+TEST(ApeMusic, WriterFailuresAreReportedOnceAndMarkTheOutput) {
   struct Case {
-    const char* name;
-    int channels;
-    std::string folder;  // where the output goes, inside the test folder
+    const char* output;  // inside the test folder
     std::int64_t seconds, announcedMs;
     rlim_t fileLimit;  // 0: none
-    Texts messages;
-    bool started;
+    std::string message;
   };
   const Case cases[] = {
-      {"no such folder", 2, "missing/", 1, 1000, 0, {"开始编码错误。"}, false},
-      {"three channels", 3, "", 1, 1000, 0, {"开始编码错误。"}, false},
-      {"more than announced", 2, "", 8, 1000, 0, {"编码错误(错误代码： 7)"}, true},
-      {"disk full while encoding", 2, "", 8, 8000, 200000, {"编码错误(错误代码： 4)"}, true},
-      {"disk full at the end", 2, "", 1, 1000, 2000, {"结束编码错误。"}, true},
+      {"missing/out.ape", 1, 1000, 0, "开始编码错误。"},
+      {"more-than-announced.ape", 8, 1000, 0, "编码错误(错误代码： 7)"},
+      {"disk-full-at-the-end.ape", 1, 1000, 2000, "结束编码错误。"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.output);
     TempDir dir;
-    WriteNoiseWav(dir.File("in.wav"), 16, c.channels, c.seconds * kRate);
-    std::unique_ptr<FileSizeLimit> limit;
-    if (c.fileLimit > 0) limit = std::make_unique<FileSizeLimit>(c.fileLimit);
-    const Exported exported = Export(dir.File("in.wav"), dir.File(c.folder + "out.ape"),
+    WriteNoiseWav(dir.File("in.wav"), 16, 2, c.seconds * kRate);
+    auto limit = c.fileLimit > 0 ? std::make_unique<FileSizeLimit>(c.fileLimit) : nullptr;
+    const Exported exported = Export(dir.File("in.wav"), dir.File(c.output),
                                      {{0, c.seconds * kRate}}, 2000, c.announcedMs);
     limit.reset();
-    EXPECT_EQ(exported.messages, c.messages);
-    EXPECT_EQ(exported.started, c.started);
-    EXPECT_EQ(exported.writeFailed, c.started);
-    EXPECT_EQ(exported.completions, c.started ? 1 : 0);
+    EXPECT_EQ(exported.messages, Texts{c.message});
+    EXPECT_EQ(exported.writeFailed, exported.started);
+    EXPECT_EQ(exported.completions, exported.started ? 1 : 0);
   }
 }
 
-// Run by the next test in a copy of this program whose folder holds no usable MACDll.so.
-TEST(ApeLibraryBinding, ChildWithoutAUsableLibrary) {
-  const char* folder = std::getenv("APE_BINDING_CHILD");
-  if (folder == nullptr)
-    GTEST_SKIP() << "runs only in the copy started by MissingOrForeignLibraryFailsApeAlone";
-  RecordingMessageBox boxes;
-  const std::string dir = folder;
-  for (const auto& [name, type, opens] : {std::tuple{"in.wav", kMusicWav, true},
-                                          {"in.ogg", kMusicOgg, true},
-                                          {"in.ape", kMusicApe, false}}) {
-    MusicInfo info;
-    info.fileName = dir + "/" + name;
-    info.type = type;
-    EXPECT_EQ(ProbeMusicFile(info), opens) << name;
+// A copy of this program runs this test again, in a folder holding no usable MACDll.so and with
+// APE_BINDING_DATA naming the folder of the files it opens.
+TEST(ApeMusic, WithoutAUsableLibraryApeAloneFailsAndSaysNothing) {
+  if (const char* data = std::getenv("APE_BINDING_DATA")) {
+    RecordingMessageBox boxes;
+    for (const char* name : {"in.wav", "in.ogg", "in.ape"}) {
+      MusicInfo info;
+      info.fileName = std::string(data) + "/" + name;
+      info.type = MusicTypeFromFileName(name);
+      EXPECT_EQ(ProbeMusicFile(info), info.type != kMusicApe) << name;
+    }
+    auto writer = CreateMusic(kMusicApe, std::string(data) + "/out.ape");
+    writer->info = {writer->path, kMusicApe, kRate, 2, 128, 16, 1000, {}};
+    EXPECT_FALSE(writer->InitWriter() || std::filesystem::exists(writer->path));
+    EXPECT_EQ(boxes.Texts(), Texts{});
+    return;
   }
-  auto writer = CreateMusic(kMusicApe, dir + "/out.ape");
-  writer->info = {dir + "/out.ape", kMusicApe, kRate, 2, 128, 16, 1000, {}};
-  EXPECT_FALSE(writer->InitWriter());
-  EXPECT_FALSE(std::filesystem::exists(dir + "/out.ape"));
-  EXPECT_EQ(boxes.Texts(), Texts{});
-}
-
-TEST(ApeLibraryBinding, MissingOrForeignLibraryFailsApeAloneWithoutAMessage) {
   TempDir data;
   WriteNoiseWav(data.File("in.wav"), 16, 2, kRate);
   ASSERT_TRUE(EncodeWithOggenc(data.File("in.ogg"), kRate, 2, kRate));
   ASSERT_TRUE(Export(data.File("in.wav"), data.File("in.ape"), {{0, kRate}}, 2000, 1000).started);
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-  const struct {
-    const char* name;
-    std::string library;  // what lies beside the program as MACDll.so; "" nothing
-  } cases[] = {
-      {"absent", ""},
-      {"not a library", data.File("in.wav")},
-      {"a library without the interface", (self.parent_path() / "mp3decdll.so").string()},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  // Beside the copy as MACDll.so: nothing, a file that is no library, a library without the
+  // interface.
+  for (const std::string& library :
+       {std::string(), data.File("in.wav"), (self.parent_path() / "mp3decdll.so").string()}) {
+    SCOPED_TRACE(library);
     TempDir program;
     std::filesystem::copy_file(self, program.File("copy"));
-    if (!c.library.empty()) std::filesystem::copy_file(c.library, program.File("MACDll.so"));
+    if (!library.empty()) std::filesystem::copy_file(library, program.File("MACDll.so"));
     int status = -1;
     const std::string out = RunCommand(
-        "APE_BINDING_CHILD=" + ShellQuoted(data.path()) + " " + ShellQuoted(program.File("copy")) +
-            " --gtest_filter=ApeLibraryBinding.ChildWithoutAUsableLibrary 2>&1",
+        "APE_BINDING_DATA=" + ShellQuoted(data.path()) + " " + ShellQuoted(program.File("copy")) +
+            " --gtest_filter=ApeMusic.WithoutAUsableLibraryApeAloneFailsAndSaysNothing 2>&1",
         &status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("[  PASSED  ] 1 test."), std::string::npos) << out;
+    EXPECT_TRUE(status == 0 && out.find("[  PASSED  ] 1 test.") != std::string::npos) << out;
   }
 }
 
