@@ -79,7 +79,8 @@ Loaded Load(const TempDir& dir, const std::string& path) {
 void WriteNoiseWav(const std::string& path, int bits, int channels, std::int64_t frames) {
   WriteWav(path, kRate, channels, bits, frames, [bits](std::int64_t f, int c) {
     const std::int32_t v = NoiseSample(f, c);
-    return bits == 8 ? (v & 0xFF) : bits == 16 ? v : v * 65536 + static_cast<std::int32_t>(f);
+    const auto wide = static_cast<std::uint32_t>(v) << 16 | static_cast<std::uint32_t>(f & 0xFFFF);
+    return bits == 8 ? (v & 0xFF) : bits == 16 ? v : static_cast<std::int32_t>(wide);
   });
 }
 

@@ -95,11 +95,16 @@ bool MakeApe(const std::string& path, int seconds) {
   return written;
 }
 
+// clang-format off
 const CodecCase kCodecs[] = {
-    {"wav", kMusicWav, true, &MakeWav}, {"mp3", kMusicMp3, true, &MakeMp3},
-    {"wma", kMusicWma, true, &MakeWma}, {"cda", kMusicCda, false, &MakeCdTrack},
-    {"ogg", kMusicOgg, true, &MakeOgg}, {"ape", kMusicApe, true, &MakeApe},
+    {"wav", kMusicWav, true, &MakeWav},
+    {"mp3", kMusicMp3, true, &MakeMp3},
+    {"wma", kMusicWma, true, &MakeWma},
+    {"cda", kMusicCda, false, &MakeCdTrack},
+    {"ogg", kMusicOgg, true, &MakeOgg},
+    {"ape", kMusicApe, true, &MakeApe},
 };
+// clang-format on
 
 // CD tracks are named by a CDDB server: keep their lookups on this machine, where nothing
 // answers, so that they fail at once.
