@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cd/cd_track_music.h"
+#include "codecs/ape/ape_music.h"
 #include "codecs/mp3/mp3_music.h"
 #include "codecs/ogg/ogg_music.h"
 #include "codecs/wav/wav_music.h"
@@ -23,7 +24,7 @@ constexpr MusicFormat kFormats[kMusicTypeCount] = {
     {kMusicWma, "wma", &Make<WmaMusic>, true, true},
     {kMusicCda, "cda", &Make<CdTrackMusic>, true, false},
     {kMusicOgg, "ogg", &Make<OggMusic>, true, true},
-    {kMusicApe, "ape", nullptr, true, true},
+    {kMusicApe, "ape", &Make<ApeMusic>, true, true},
 };
 // clang-format on
 

@@ -138,23 +138,6 @@ TEST_F(MainFrameTest, OpeningShowsFormatLengthAndTitle) {
   EXPECT_EQ(Pane(frame, 3)->text(), QStringLiteral("长度: 2.000"));
 }
 
-TEST_F(MainFrameTest, ATypeWithoutCodecIsReportedAndChangesNothing) {
-  CMainFrame frame;
-  const std::string wav = MakeWav("a.wav", 44100, 2, 16, 4410);
-  frame.OpenMusic(QString::fromStdString(wav));
-  const MusicFormat* missing = nullptr;
-  for (const MusicFormat& format : MusicFormats()) {
-    if (missing == nullptr && format.create == nullptr) missing = &format;
-  }
-  if (missing == nullptr) GTEST_SKIP() << "this build has a codec for every type";
-  const std::string song = media_.File(std::string("song.") + missing->extension);
-  testing_support::WriteFileBytes(song, {0xFF, 0xFB, 0x90, 0x00});
-  frame.OpenMusic(QString::fromStdString(song));
-  EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"未知文件类型！ - " + song});
-  EXPECT_EQ(frame.windowTitle(), QString::fromStdString("Wavelathe - " + wav));
-  EXPECT_EQ(frame.view()->totalFrames, 4410);
-}
-
 TEST_F(MainFrameTest, ZoomOutStopsAtTheWholeFileAndTheWheelZooms) {
   CMainFrame frame;
   CWavView& view = *frame.view();

@@ -329,24 +329,6 @@ TEST_F(OpenAndSplitTest, CancelDuringTheFirstOfTwoSpansNeverStartsTheSecond) {
   EXPECT_EQ(fs::last_write_time(wav), cacheTime);
 }
 
-TEST_F(OpenAndSplitTest, AFormatWithoutAWriterIsNamedBeforeAnythingIsAsked) {
-  frame->OpenMusic(QString::fromStdString(MakeWav("in.wav", kRate)));
-  AnswerSaveWith(media.File("out"));
-  int refused = 0;
-  for (const MusicType type : {kMusicMp3, kMusicWma, kMusicOgg, kMusicApe}) {
-    if (MusicTypeAvailable(type)) continue;
-    ++refused;
-    boxes.Clear();
-    frame->SplitNow(type, 128, -1, -1, false);
-    EXPECT_EQ(boxes.Texts(),
-              std::vector<std::string>{std::string("无法写入为 ") +
-                                       FindMusicFormat(type)->extension + " 格式！！！"});
-  }
-  EXPECT_TRUE(saveRequests.empty());
-  EXPECT_FALSE(view().drawingSuspended);
-  if (refused == 0) GTEST_SKIP() << "every export format has a writer in this build";
-}
-
 // However the export ends, the view draws its whole picture again: a paint during the export
 // (drawing suspended) left a back buffer without the waveform.
 TEST_F(OpenAndSplitTest, TheWholePictureIsRedrawnHoweverTheExportEnds) {
