@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "codecs/music_registry.h"
+#include "codecs/wav/wav_music.h"
 #include "core/main_frame.h"
 #include "core/music_load_dlg.h"
 #include "platform/message_box.h"
@@ -42,6 +43,14 @@ QString FileFromArguments(const QStringList& arguments) {
     return QFileInfo(path).absoluteFilePath();
   }
   return {};
+}
+
+// A decoder's header can promise more or less audio than the decode delivered (an ASF
+// header's duration counts the codec's padding; a truncated file ends early). The view, the
+// player and the export address frames of the cache, so its length is the one the cache holds.
+void MatchCachedLength(MusicInfo& cache) {
+  WavMusic reader(cache.fileName);
+  if (reader.GetMusicInfo()) cache.durationMs = reader.info.durationMs;
 }
 
 }  // namespace
@@ -87,6 +96,7 @@ void CMainFrame::OpenMusic(const QString& path) {
       ForgetLength(*view_);
       return;
     }
+    MatchCachedLength(cacheInfo_);
   }
   view_->SetZoom(1.0);
   SetFormatText(cacheInfo_);

@@ -510,4 +510,22 @@ TEST_F(OpenAndSplitTest, AFailedOrCancelledLoadLeavesNothingToPlayOrSplit) {
   EXPECT_EQ(view().totalFrames, kRate);
 }
 
+// An ASF header's duration counts the codec's padding, so it promises more audio than the
+// decode delivers. The view's length is the cache's, as sox counts it, never a frame past it.
+TEST_F(OpenAndSplitTest, TheLengthIsWhatTheCacheHolds) {
+  const std::string wav = MakeWav("tone.wav", 3 * kRate);
+  const std::string wma = media.File("padded.wma");
+  int status = 0;
+  testing_support::RunCommand("ffmpeg -v quiet -y -i '" + wav + "' -c:a wmav2 '" + wma + "'",
+                              &status);
+  ASSERT_EQ(status, 0);
+  frame->OpenMusic(QString::fromStdString(wma));
+  ASSERT_TRUE(boxes.Texts().empty());
+  const std::int64_t held =
+      std::stoll(testing_support::RunCommand("soxi -s '" + frame->tempFileName() + "'"));
+  EXPECT_GT(frame->sourceInfo().durationMs, frame->cacheInfo().durationMs);
+  EXPECT_LE(view().totalFrames, held);
+  EXPECT_GT(view().totalFrames, held - kRate / 1000 - 1);
+}
+
 }  // namespace
