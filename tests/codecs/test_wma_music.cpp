@@ -119,15 +119,11 @@ void ExpectSameAsFfmpeg(const std::string& path, const TempDir& dir) {
 
 }  // namespace
 
-TEST(WmaMusic, OpensFilesFfmpegWroteWithTheirFormatLengthTagsAndSamples) {
+TEST(WmaMusic, OpensFilesOfFfmpegAndOtherEncodersWithTheirFormatLengthTagsAndSamples) {
   const struct {
     const char* codec;
     int rate, channels, kbps;
-  } cases[] = {{"wmav2", 44100, 2, 128},
-               {"wmav2", 22050, 1, 32},
-               {"wmav1", 32000, 2, 64},
-               {"wmav2", 48000, 2, 192},
-               {"wmav1", 11025, 1, 24}};
+  } cases[] = {{"wmav2", 44100, 2, 128}, {"wmav1", 11025, 1, 24}};  // other rates: WmfReader
   TempDir dir;
   RecordingMessageBox boxes;
   for (const auto& c : cases) {
@@ -141,12 +137,7 @@ TEST(WmaMusic, OpensFilesFfmpegWroteWithTheirFormatLengthTagsAndSamples) {
     ExpectSameAsFfmpeg(path, dir);
   }
   EXPECT_TRUE(boxes.Texts().empty());
-}
-
-TEST(WmaMusic, FilesOfOtherEncodersOpenOrSayWhy) {
   if (!std::filesystem::exists(RealTestFile(""))) GTEST_SKIP() << "shared test data absent";
-  TempDir dir;
-  RecordingMessageBox boxes;
   for (const char* name : {"silence-1.wma", "lossless.wma"}) {
     SCOPED_TRACE(name);
     ExpectSameAsFfmpeg(RealTestFile(name), dir);

@@ -20,18 +20,10 @@ const char16_t* const kCodecNames[] = {u"Title",         u"Author",   u"WM/Title
 
 class Editor {
  public:
-  Editor() {
-    IWMMetadataEditor* editor = nullptr;
-    EXPECT_EQ(WMCreateEditor(&editor), S_OK);
-    editor_ = ComPtr<IWMMetadataEditor>(editor);
-  }
+  Editor() : editor_(Made<IWMMetadataEditor>(WMCreateEditor)) {}
   HRESULT Open(const std::string& path) {
     const HRESULT hr = editor_->Open(W(path).c_str());
-    if (SUCCEEDED(hr)) {
-      IWMHeaderInfo* header = nullptr;
-      EXPECT_EQ(editor_->QueryInterface(&header), S_OK);
-      header_ = ComPtr<IWMHeaderInfo>(header);
-    }
+    if (SUCCEEDED(hr)) header_ = Query<IWMHeaderInfo>(editor_.get());
     return hr;
   }
   // As the WMA codec writes: UTF-16 with its terminator and one more zero, both counted.

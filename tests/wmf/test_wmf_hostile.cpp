@@ -23,10 +23,7 @@ std::vector<std::uint8_t> GoodFile(const TempDir& dir) {
 }
 
 HRESULT EditorOpen(const std::string& path) {
-  IWMMetadataEditor* editor = nullptr;
-  EXPECT_EQ(WMCreateEditor(&editor), S_OK);
-  const ComPtr<IWMMetadataEditor> hold(editor);
-  return editor->Open(W(path).c_str());
+  return Made<IWMMetadataEditor>(WMCreateEditor)->Open(W(path).c_str());
 }
 
 }  // namespace

@@ -20,10 +20,9 @@ struct OutputFormat {
 };
 
 OutputFormat OutputOf(IWMReader* reader) {
-  IWMOutputMediaProps* props = nullptr;
-  EXPECT_EQ(reader->GetOutputProps(0, &props), S_OK);
-  const ComPtr<IWMOutputMediaProps> hold(props);
-  MediaTypeCopy type(props);
+  MediaTypeCopy type(Made<IWMOutputMediaProps>([reader](IWMOutputMediaProps** props) {
+                       return reader->GetOutputProps(0, props);
+                     }).get());
   EXPECT_EQ(type->cbFormat, sizeof(WAVEFORMATEX));
   return OutputFormat{type->majortype, type->subtype, type->formattype, *type.wave()};
 }
@@ -156,18 +155,12 @@ TEST(WmfReader, EndsCleanlyWhereverTheSessionEnds) {
   // stop made inside OnSample.
   for (const int stopAfter : {-1, 5}) {
     SCOPED_TRACE(stopAfter);
-    ReaderHarness harness;
-    IWMReader* reader = nullptr;
-    ASSERT_EQ(WMCreateReader(nullptr, 0, &reader), S_OK);
-    IWMReaderAdvanced* advanced = nullptr;
-    ASSERT_EQ(reader->QueryInterface(&advanced), S_OK);
-    ASSERT_EQ(advanced->SetUserProvidedClock(1), S_OK);
-    harness.SetClock(advanced);
-    harness.Own(reader, stopAfter);
-    ASSERT_EQ(reader->Open(W(path).c_str(), &harness, nullptr), S_OK);
-    ASSERT_TRUE(harness.WaitFor(WMT_OPENED));
-    ASSERT_EQ(reader->Start(0, 0, 1.0f, nullptr), S_OK);
-    ASSERT_TRUE(harness.WaitFor(stopAfter < 0 ? WMT_EOF : WMT_STOPPED));
+    TestReader reader;
+    ASSERT_EQ(reader.Open(path), S_OK);
+    IWMReader* owned = reader.reader();
+    reader.HandOver(stopAfter);
+    ASSERT_EQ(owned->Start(0, 0, 1.0f, nullptr), S_OK);
+    ASSERT_TRUE(reader.harness().WaitFor(stopAfter < 0 ? WMT_EOF : WMT_STOPPED));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // for a late callback
   }
 

@@ -88,12 +88,9 @@ TEST(WmfWriter, RefusesMisuse) {
   Listed unlisted = *format;
   reinterpret_cast<WAVEFORMATEX*>(unlisted.block.data())->nAvgBytesPerSec += 1;
 
-  IWMWriter* writer = nullptr;
-  ASSERT_EQ(WMCreateWriter(nullptr, &writer), S_OK);
-  const ComPtr<IWMWriter> hold(writer);
-  INSSBuffer* sample = nullptr;
-  ASSERT_EQ(writer->AllocateSample(6, &sample), S_OK);
-  const ComPtr<INSSBuffer> holdSample(sample);
+  const auto writer = Made<IWMWriter>([](IWMWriter** w) { return WMCreateWriter(nullptr, w); });
+  const auto held = Made<INSSBuffer>([&](INSSBuffer** b) { return writer->AllocateSample(6, b); });
+  INSSBuffer* sample = held.get();
   IWMInputMediaProps* input = nullptr;
   EXPECT_EQ(writer->GetInputProps(0, &input), NS_E_INVALID_REQUEST) << "no profile yet";
   EXPECT_EQ(writer->SetProfile(ProfileFor(unlisted).get()), E_INVALIDARG);

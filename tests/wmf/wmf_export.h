@@ -20,25 +20,18 @@ struct Listed {
 // The codec format the WMA codec picks: WMA 2 at this rate and channel count within 249
 // bit/s of the bitrate, the largest block, the later one on a tie.
 inline std::optional<Listed> FindFormat(int rate, int channels, int kbps) {
-  IWMProfileManager* manager = nullptr;
-  EXPECT_EQ(WMCreateProfileManager(&manager), S_OK);
-  const ComPtr<IWMProfileManager> holdManager(manager);
-  IWMCodecInfo* info = nullptr;
-  EXPECT_EQ(manager->QueryInterface(&info), S_OK);
-  const ComPtr<IWMCodecInfo> holdInfo(info);
+  const ComPtr<IWMCodecInfo> info =
+      Query<IWMCodecInfo>(Made<IWMProfileManager>(WMCreateProfileManager).get());
   DWORD codecs = 0, formats = 0;
   EXPECT_EQ(info->GetCodecInfoCount(WMMEDIATYPE_Audio, &codecs), S_OK);
   std::optional<Listed> best;
   for (DWORD codec = 0; codec < codecs; ++codec) {
     EXPECT_EQ(info->GetCodecFormatCount(WMMEDIATYPE_Audio, codec, &formats), S_OK);
     for (DWORD f = 0; f < formats; ++f) {
-      IWMStreamConfig* config = nullptr;
-      EXPECT_EQ(info->GetCodecFormat(WMMEDIATYPE_Audio, codec, f, &config), S_OK);
-      const ComPtr<IWMStreamConfig> holdConfig(config);
-      IWMMediaProps* props = nullptr;
-      EXPECT_EQ(config->QueryInterface(&props), S_OK);
-      const ComPtr<IWMMediaProps> holdProps(props);
-      MediaTypeCopy type(props);
+      const auto config = Made<IWMStreamConfig>([&](IWMStreamConfig** c) {
+        return info->GetCodecFormat(WMMEDIATYPE_Audio, codec, f, c);
+      });
+      MediaTypeCopy type(Query<IWMMediaProps>(config.get()).get());
       EXPECT_TRUE(type->formattype == WMFORMAT_WaveFormatEx);
       const WAVEFORMATEX wave = *type.wave();
       const long long off = static_cast<long long>(wave.nAvgBytesPerSec) * 8 - kbps * 1000LL;
@@ -53,23 +46,16 @@ inline std::optional<Listed> FindFormat(int rate, int channels, int kbps) {
 }
 
 inline ComPtr<IWMProfile> ProfileFor(const Listed& format) {
-  IWMProfileManager* manager = nullptr;
-  EXPECT_EQ(WMCreateProfileManager(&manager), S_OK);
-  const ComPtr<IWMProfileManager> holdManager(manager);
-  IWMProfile* profile = nullptr;
-  EXPECT_EQ(manager->CreateEmptyProfile(WMT_VER_7_0, &profile), S_OK);
-  ComPtr<IWMProfile> result(profile);
+  const auto manager = Made<IWMProfileManager>(WMCreateProfileManager);
+  auto profile =
+      Made<IWMProfile>([&](IWMProfile** p) { return manager->CreateEmptyProfile(WMT_VER_7_0, p); });
   EXPECT_EQ(profile->SetName(u"Custom Profile"), S_OK);
-  IWMStreamConfig* config = nullptr;
-  EXPECT_EQ(profile->CreateNewStream(WMMEDIATYPE_Audio, &config), S_OK);
-  const ComPtr<IWMStreamConfig> holdConfig(config);
+  const auto config = Made<IWMStreamConfig>(
+      [&](IWMStreamConfig** c) { return profile->CreateNewStream(WMMEDIATYPE_Audio, c); });
   EXPECT_EQ(config->SetStreamNumber(1), S_OK);
   EXPECT_EQ(config->SetStreamName(u"Audio Stream"), S_OK);
   EXPECT_EQ(config->SetConnectionName(u"Audio"), S_OK);
   EXPECT_EQ(config->SetBitrate(format.wave.nAvgBytesPerSec * 8), S_OK);
-  IWMMediaProps* props = nullptr;
-  EXPECT_EQ(config->QueryInterface(&props), S_OK);
-  const ComPtr<IWMMediaProps> holdProps(props);
   std::vector<BYTE> block = format.block;
   WM_MEDIA_TYPE type{WMMEDIATYPE_Audio,
                      WMMEDIASUBTYPE_WMAudioV8,
@@ -80,9 +66,9 @@ inline ComPtr<IWMProfile> ProfileFor(const Listed& format) {
                      nullptr,
                      ULONG(block.size()),
                      block.data()};
-  EXPECT_EQ(props->SetMediaType(&type), S_OK);
-  EXPECT_EQ(profile->AddStream(config), S_OK);
-  return result;
+  EXPECT_EQ(Query<IWMMediaProps>(config.get())->SetMediaType(&type), S_OK);
+  EXPECT_EQ(profile->AddStream(config.get()), S_OK);
+  return profile;
 }
 
 struct WriterSet {
@@ -93,31 +79,21 @@ struct WriterSet {
 // A writer with its sink added and opened on `path`, the profile set and writing begun.
 inline WriterSet BeginWriter(const std::string& path, const Listed& format, int bits) {
   WriterSet set;
-  IWMWriter* writer = nullptr;
-  EXPECT_EQ(WMCreateWriter(nullptr, &writer), S_OK);
-  set.writer = ComPtr<IWMWriter>(writer);
-  IWMWriterFileSink* sink = nullptr;
-  EXPECT_EQ(WMCreateWriterFileSink(&sink), S_OK);
-  const ComPtr<IWMWriterFileSink> holdSink(sink);
-  IWMWriterFileSink2* sink2 = nullptr;
-  EXPECT_EQ(sink->QueryInterface(&sink2), S_OK);
-  set.sink = ComPtr<IWMWriterFileSink2>(sink2);
-  IWMWriterAdvanced* advanced = nullptr;
-  EXPECT_EQ(writer->QueryInterface(&advanced), S_OK);
-  const ComPtr<IWMWriterAdvanced> holdAdvanced(advanced);
-  EXPECT_EQ(advanced->AddSink(sink2), S_OK);
+  set.writer = Made<IWMWriter>([](IWMWriter** w) { return WMCreateWriter(nullptr, w); });
+  set.sink = Query<IWMWriterFileSink2>(Made<IWMWriterFileSink>(WMCreateWriterFileSink).get());
+  IWMWriter* writer = set.writer.get();
+  EXPECT_EQ(Query<IWMWriterAdvanced>(writer)->AddSink(set.sink.get()), S_OK);
   EXPECT_EQ(writer->SetProfile(ProfileFor(format).get()), S_OK);
   if (bits == 8) {
-    IWMInputMediaProps* input = nullptr;
-    EXPECT_EQ(writer->GetInputProps(0, &input), S_OK);
-    const ComPtr<IWMInputMediaProps> holdInput(input);
-    MediaTypeCopy type(input);
+    const auto input = Made<IWMInputMediaProps>(
+        [&](IWMInputMediaProps** i) { return writer->GetInputProps(0, i); });
+    MediaTypeCopy type(input.get());
     type.wave()->wBitsPerSample = 8;
     type.wave()->nBlockAlign = type.wave()->nChannels;
     EXPECT_EQ(input->SetMediaType(type.get()), S_OK);
-    EXPECT_EQ(writer->SetInputProps(0, input), S_OK);
+    EXPECT_EQ(writer->SetInputProps(0, input.get()), S_OK);
   }
-  EXPECT_EQ(sink2->Open(W(path).c_str()), S_OK);
+  EXPECT_EQ(set.sink->Open(W(path).c_str()), S_OK);
   EXPECT_EQ(writer->BeginWriting(), S_OK);
   return set;
 }

@@ -100,6 +100,20 @@ inline std::uint64_t Number(const std::vector<BYTE>& value) {
   return n;
 }
 
+// The object an out-parameter call such as WMCreateEditor gives, held; a failure fails the test.
+template <class I, class Call>
+ComPtr<I> Made(Call call) {
+  I* object = nullptr;
+  EXPECT_EQ(call(&object), S_OK);
+  return ComPtr<I>(object);
+}
+
+// `object` under interface `I`, held.
+template <class I, class T>
+ComPtr<I> Query(T* object) {
+  return Made<I>([object](I** out) { return object->QueryInterface(out); });
+}
+
 // The media type of `props` copied the two-call way, in a buffer of its own.
 class MediaTypeCopy {
  public:
@@ -245,15 +259,12 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
 // A reader with the user clock on, opened on a file and waited for.
 class TestReader {
  public:
-  explicit TestReader(QWORD step = kSecond) : harness_(step) {
-    IWMReader* reader = nullptr;
-    EXPECT_EQ(WMCreateReader(nullptr, 0, &reader), S_OK);
-    reader_ = ComPtr<IWMReader>(reader);
-    IWMReaderAdvanced* advanced = nullptr;
-    EXPECT_EQ(reader->QueryInterface(&advanced), S_OK);
-    advanced_ = ComPtr<IWMReaderAdvanced>(advanced);
-    EXPECT_EQ(advanced->SetUserProvidedClock(1), S_OK);
-    harness_.SetClock(advanced);
+  explicit TestReader(QWORD step = kSecond)
+      : harness_(step),
+        reader_(Made<IWMReader>([](IWMReader** r) { return WMCreateReader(nullptr, 0, r); })),
+        advanced_(Query<IWMReaderAdvanced>(reader_.get())) {
+    EXPECT_EQ(advanced_->SetUserProvidedClock(1), S_OK);
+    harness_.SetClock(advanced_.get());
   }
 
   // Opens `path` and returns the result WMT_OPENED reported.
@@ -264,15 +275,17 @@ class TestReader {
     EXPECT_TRUE(harness_.WaitFor(WMT_OPENED, &opened));
     return opened;
   }
-  ComPtr<IWMHeaderInfo> header() {
-    IWMHeaderInfo* header = nullptr;
-    EXPECT_EQ(reader_->QueryInterface(&header), S_OK);
-    return ComPtr<IWMHeaderInfo>(header);
-  }
+  ComPtr<IWMHeaderInfo> header() { return Query<IWMHeaderInfo>(reader_.get()); }
   // Starts and waits for the end of the file.
   void ReadToEnd() {
     ASSERT_EQ(reader_->Start(0, 0, 1.0f, this), S_OK);
     ASSERT_TRUE(harness_.WaitFor(WMT_EOF));
+  }
+  // Hands the reader and its clock over to the harness, which stops and drops them as the WMA
+  // codec does (see ReaderHarness::Own).
+  void HandOver(int stopAfter) {
+    advanced_.Detach();
+    harness_.Own(reader_.Detach(), stopAfter);
   }
   // The final release: joins the runtime thread, after which nothing may be called back.
   void Release() {
@@ -290,10 +303,6 @@ class TestReader {
   ComPtr<IWMReader> reader_;
   ComPtr<IWMReaderAdvanced> advanced_;
 };
-
-}  // namespace wmf_test
-
-namespace wmf_test {
 
 // Byte-level surgery on an ASF header, to make damaged and protected files from good ones.
 class AsfBytes {
