@@ -32,27 +32,20 @@ std::string Message(const char* text, const std::string& path) { return text + (
 
 // What ffprobe reports of the first audio stream and of the format, by key ("sample_rate",
 // "duration", "TAG:title" …); a key it does not show reads as "".
-class Probed {
- public:
-  explicit Probed(const std::string& path) {
-    std::istringstream lines(RunCommand(
-        "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,"
-        "channels,bit_rate:format=duration:format_tags -of default=nw=1 " +
-        Quote(path)));
-    for (std::string line; std::getline(lines, line);) {
-      const std::size_t eq = line.find('=');
-      if (eq != std::string::npos) values_.emplace(line.substr(0, eq), line.substr(eq + 1));
-    }
+std::map<std::string, std::string> Probed(const std::string& path) {
+  std::istringstream lines(
+      RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,"
+                 "channels,bit_rate:format=duration:format_tags -of default=nw=1 " +
+                 Quote(path)));
+  std::map<std::string, std::string> values;
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos) values.emplace(line.substr(0, eq), line.substr(eq + 1));
   }
-  std::string operator[](const std::string& key) const {
-    const auto found = values_.find(key);
-    return found == values_.end() ? "" : found->second;
-  }
-  double Number(const std::string& key) const { return std::atof((*this)[key].c_str()); }
+  return values;
+}
 
- private:
-  std::map<std::string, std::string> values_;
-};
+double Number(const std::string& text) { return std::atof(text.c_str()); }
 
 // A record of 16-bit PCM at `rate` and `channels` (and `kbps` for a writer).
 MusicInfo Pcm(int rate, int channels, int kbps = 0, std::int64_t durationMs = 0) {
@@ -104,11 +97,11 @@ class HeldWriter : public WavMusic {
 void ExpectSameAsFfmpeg(const std::string& path, const TempDir& dir) {
   MusicInfo info;
   ASSERT_TRUE(Load(path, dir.File("cache.wav"), &info));
-  const Probed probed(path);
-  EXPECT_EQ(info.sampleRate, probed.Number("sample_rate"));
-  EXPECT_EQ(info.channels, probed.Number("channels"));
-  EXPECT_EQ(info.bitrate, static_cast<int>(probed.Number("bit_rate")) / 1000);
-  EXPECT_NEAR(info.durationMs, probed.Number("duration") * 1000, 1);
+  auto probed = Probed(path);
+  EXPECT_EQ(info.sampleRate, Number(probed["sample_rate"]));
+  EXPECT_EQ(info.channels, Number(probed["channels"]));
+  EXPECT_EQ(info.bitrate, static_cast<int>(Number(probed["bit_rate"])) / 1000);
+  EXPECT_NEAR(info.durationMs, Number(probed["duration"]) * 1000, 1);
   const MusicTag& t = info.tag;
   EXPECT_EQ(std::vector<std::string>({t.title, t.artist, t.album, t.track, t.year, t.genre}),
             std::vector<std::string>({probed["TAG:title"], probed["TAG:artist"],
@@ -149,7 +142,7 @@ TEST(WmaMusic, OpensFilesOfFfmpegAndOtherEncodersWithTheirFormatLengthTagsAndSam
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{Message(texts::kWmaOpenUnknown, path)});
   WmaMusic music(path);
   EXPECT_TRUE(music.ReadTags());
-  const Probed probed(path);
+  auto probed = Probed(path);
   const MusicTag& t = music.info.tag;
   EXPECT_EQ(
       std::vector<std::string>({t.title, t.artist, t.album}),
@@ -218,12 +211,12 @@ TEST(WmaMusic, ExportsDecodeAtTheChosenFormatWithEveryAttribute) {
     ASSERT_TRUE(cache.ConvertRange(&writer, 0, c.rate * 3, -1, -1));
     ASSERT_TRUE(window.WaitFor(WM_MUSIC_DONE).has_value());
 
-    const Probed probed(out);
+    auto probed = Probed(out);
     EXPECT_EQ(probed["codec_name"], "wmav2");
-    EXPECT_EQ(probed.Number("sample_rate"), c.rate);
-    EXPECT_EQ(probed.Number("channels"), c.channels);
-    EXPECT_NEAR(probed.Number("bit_rate"), c.kbps * 1000, 249);
-    EXPECT_NEAR(probed.Number("duration"), 3.0, 0.1);
+    EXPECT_EQ(Number(probed["sample_rate"]), c.rate);
+    EXPECT_EQ(Number(probed["channels"]), c.channels);
+    EXPECT_NEAR(Number(probed["bit_rate"]), c.kbps * 1000, 249);
+    EXPECT_NEAR(Number(probed["duration"]), 3.0, 0.1);
     EXPECT_EQ(probed["TAG:title"], c.tag.title);
     EXPECT_EQ(probed["TAG:artist"], c.tag.artist);
     TagLib::ASF::File file(out.c_str());

@@ -14,42 +14,33 @@ using testing_support::TempDir;
 
 namespace {
 
-struct OutputFormat {
-  GUID major, subtype, formatType;
-  WAVEFORMATEX wave;
-};
-
-OutputFormat OutputOf(IWMReader* reader) {
-  MediaTypeCopy type(Made<IWMOutputMediaProps>([reader](IWMOutputMediaProps** props) {
-                       return reader->GetOutputProps(0, props);
-                     }).get());
-  EXPECT_EQ(type->cbFormat, sizeof(WAVEFORMATEX));
-  return OutputFormat{type->majortype, type->subtype, type->formattype, *type.wave()};
-}
-
 // Checks what the reader makes of `path` against ffprobe and ffmpeg's decode.
 void ExpectSameAsFfmpeg(const std::string& path) {
   TestReader reader;
   ASSERT_EQ(reader.Open(path), S_OK);
-  const OutputFormat out = OutputOf(reader.reader());
-  EXPECT_TRUE(out.major == WMMEDIATYPE_Audio);
-  EXPECT_TRUE(out.subtype == WMMEDIASUBTYPE_PCM);
-  EXPECT_TRUE(out.formatType == WMFORMAT_WaveFormatEx);
-  EXPECT_EQ(out.wave.wBitsPerSample, 16);
-  EXPECT_EQ(std::to_string(out.wave.nSamplesPerSec), Probe(path, "stream=sample_rate"));
-  EXPECT_EQ(std::to_string(out.wave.nChannels), Probe(path, "stream=channels"));
-  EXPECT_EQ(out.wave.nBlockAlign, out.wave.nChannels * 2);
+  IWMReader* raw = reader.reader();
+  MediaTypeCopy type(Made<IWMOutputMediaProps>([raw](IWMOutputMediaProps** props) {
+                       return raw->GetOutputProps(0, props);
+                     }).get());
+  EXPECT_TRUE(type->majortype == WMMEDIATYPE_Audio && type->subtype == WMMEDIASUBTYPE_PCM);
+  EXPECT_TRUE(type->formattype == WMFORMAT_WaveFormatEx);
+  EXPECT_EQ(type->cbFormat, sizeof(WAVEFORMATEX));
+  const WAVEFORMATEX wave = *type.wave();
+  EXPECT_EQ(wave.wBitsPerSample, 16);
+  EXPECT_EQ(std::to_string(wave.nSamplesPerSec), Probe(path, "stream=sample_rate"));
+  EXPECT_EQ(std::to_string(wave.nChannels), Probe(path, "stream=channels"));
+  EXPECT_EQ(wave.nBlockAlign, wave.nChannels * 2);
 
   const ComPtr<IWMHeaderInfo> header = reader.header();
-  WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
-  const auto duration = Attribute(header.get(), u"Duration", &type);
+  WMT_ATTR_DATATYPE kind = WMT_TYPE_STRING;
+  const auto duration = Attribute(header.get(), u"Duration", &kind);
   ASSERT_TRUE(duration.has_value());
-  EXPECT_EQ(type, WMT_TYPE_QWORD);
+  EXPECT_EQ(kind, WMT_TYPE_QWORD);
   EXPECT_EQ(duration->size(), 8u);
   EXPECT_NEAR(Number(*duration) / 1e7, std::stod(Probe(path, "format=duration")), 1e-6);
-  const auto bitrate = Attribute(header.get(), u"Bitrate", &type);
+  const auto bitrate = Attribute(header.get(), u"Bitrate", &kind);
   ASSERT_TRUE(bitrate.has_value());
-  EXPECT_EQ(type, WMT_TYPE_DWORD);
+  EXPECT_EQ(kind, WMT_TYPE_DWORD);
   EXPECT_EQ(std::to_string(Number(*bitrate)), Probe(path, "stream=bit_rate"));
   const std::pair<const char16_t*, const char*> texts[] = {{u"Title", "title"},
                                                            {u"Author", "artist"}};
@@ -64,7 +55,7 @@ void ExpectSameAsFfmpeg(const std::string& path) {
   const std::string expected = FfmpegPcm(path);
   EXPECT_EQ(pcm.size(), expected.size());
   EXPECT_TRUE(pcm == expected) << "the samples differ from ffmpeg's decode";
-  EXPECT_EQ(seen.end, pcm.size() / out.wave.nBlockAlign * kSecond / out.wave.nSamplesPerSec);
+  EXPECT_EQ(seen.end, pcm.size() / wave.nBlockAlign * kSecond / wave.nSamplesPerSec);
 }
 
 }  // namespace
