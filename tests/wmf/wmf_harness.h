@@ -198,29 +198,20 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
   }
 
   // Waits until `status` was reported; its result goes to *hr.
-  bool WaitFor(WMT_STATUS status, HRESULT* hr = nullptr,
-               std::chrono::seconds timeout = std::chrono::seconds(30)) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] {
-      for (const Status& s : statuses_) {
-        if (s.status == status) {
-          if (hr != nullptr) *hr = s.hr;
-          return true;
-        }
-      }
-      return false;
+  bool WaitFor(WMT_STATUS status, HRESULT* hr = nullptr) {
+    return Until([&] {
+      const auto found = std::find_if(statuses_.begin(), statuses_.end(),
+                                      [status](const Status& s) { return s.status == status; });
+      if (found != statuses_.end() && hr != nullptr) *hr = found->hr;
+      return found != statuses_.end();
     });
   }
   bool WaitForSamples(int count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(30),
-                             [&] { return seen_.samples >= count; });
+    return Until([&] { return seen_.samples >= count; });
   }
   // Waits until OnTime(time) was called.
   bool WaitForTime(QWORD time) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(30),
-                             [&] { return !times_.empty() && times_.back() >= time; });
+    return Until([&] { return !times_.empty() && times_.back() >= time; });
   }
 
   // What was delivered so far.
@@ -239,6 +230,11 @@ class ReaderHarness : public IWMReaderCallback, public IWMReaderCallbackAdvanced
   }
 
  private:
+  template <class Done>
+  bool Until(Done done) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30), done);
+  }
   void Check() const {
     if (forbidden_) ADD_FAILURE() << "a callback after the reader was closed or released";
   }
