@@ -122,9 +122,7 @@ TEST(Xmcd, ListsAndNumbersFromTheRecordBody) {
        {"kept"},
        {},
        0x0c016602},
-      {"PLAYORDER=3,1,2\n", {}, {3, 1, 2}, 0x0c016602},
       {"PLAYORDER=3,,1,\n", {}, {3, 0, 1}, 0x0c016602},
-      {"DISCID=0c016602,0c016702\n", {}, {}, 0x0c016602},
       {"DISCID=ffffffff0c016602\n", {}, {}, 0x0c016602},
   };
   const std::string head = kMinimalRecord.substr(0, kMinimalRecord.find("DISCID"));
