@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 
 #include "cd/cddb_client.h"
@@ -41,10 +42,23 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-}  // namespace
+std::string Hex8(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", value);
+  return text;
+}
 
-TEST(CddbClient, LibcddbQueriesAndReadsTheTestServerAsWeDo) {
-  CddbTestServer server(Discs());
+// Each match as "category id artist|title".
+std::vector<std::string> MatchTexts(const std::vector<CddbMatch>& matches) {
+  std::vector<std::string> texts;
+  for (const CddbMatch& m : matches)
+    texts.push_back(m.category + " " + Hex8(m.discId) + " " + m.artist + "|" + m.title);
+  return texts;
+}
+
+// libcddb's query and read of disc 0c016602 on `server`.
+std::unique_ptr<cddb_disc_t, decltype(&cddb_disc_destroy)> LibcddbRead(
+    const CddbTestServer& server) {
   std::unique_ptr<cddb_conn_t, decltype(&cddb_destroy)> conn(cddb_new(), cddb_destroy);
   cddb_cache_disable(conn.get());
   cddb_http_enable(conn.get());
@@ -59,61 +73,51 @@ TEST(CddbClient, LibcddbQueriesAndReadsTheTestServerAsWeDo) {
     cddb_disc_add_track(disc.get(), track);
   }
   cddb_disc_set_length(disc.get(), 360);
-  ASSERT_EQ(cddb_query(conn.get(), disc.get()), 1) << cddb_error_str(cddb_errno(conn.get()));
-  ASSERT_EQ(cddb_read(conn.get(), disc.get()), 1) << cddb_error_str(cddb_errno(conn.get()));
-
-  CddbClient client;
-  std::vector<CddbMatch> matches;
-  ASSERT_TRUE(client.Query(Local(server), 0x0c016602, kToc, matches));
-  ASSERT_EQ(matches.size(), 1u);
-  EXPECT_EQ(matches[0].category, cddb_disc_get_category_str(disc.get()));
-  EXPECT_EQ(matches[0].discId, cddb_disc_get_discid(disc.get()));
-  CddbDiscRecord record;
-  ASSERT_TRUE(client.Read(Local(server), matches[0].discId, matches[0].category, record));
-  EXPECT_EQ(record.artist, cddb_disc_get_artist(disc.get()));
-  EXPECT_EQ(record.title, cddb_disc_get_title(disc.get()));
-  EXPECT_EQ(record.genre, cddb_disc_get_genre(disc.get()));
-  EXPECT_EQ(record.year, static_cast<int>(cddb_disc_get_year(disc.get())));
-  ASSERT_EQ(record.trackTitles.size(), 2u);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(record.trackTitles[i], cddb_track_get_title(cddb_disc_get_track(disc.get(), i)));
-  }
+  EXPECT_EQ(cddb_query(conn.get(), disc.get()), 1) << cddb_error_str(cddb_errno(conn.get()));
+  EXPECT_EQ(cddb_read(conn.get(), disc.get()), 1) << cddb_error_str(cddb_errno(conn.get()));
+  return disc;
 }
 
-TEST(CddbClient, QueriesAndReadsArriveWholeOrInOneByteParts) {
+}  // namespace
+
+TEST(CddbClient, QueriesAndReadsAgreeWithLibcddbWholeOrInOneByteParts) {
   CddbTestServer server(Discs());
+  const auto disc = LibcddbRead(server);
+  std::vector<std::string> libcddbTitles;
+  for (int i = 0; i < cddb_disc_get_track_count(disc.get()); ++i)
+    libcddbTitles.push_back(cddb_track_get_title(cddb_disc_get_track(disc.get(), i)));
+  ASSERT_EQ(libcddbTitles.size(), 2u);
   for (Delivery delivery : {Delivery::kWhole, Delivery::kBytewise}) {
     SCOPED_TRACE(static_cast<int>(delivery));
     server.SetDelivery(delivery);
     CddbClient client;
     std::vector<CddbMatch> matches;
     ASSERT_TRUE(client.Query(Local(server), 0x0c016602, kToc, matches));
-    ASSERT_EQ(matches.size(), 1u);
-    EXPECT_EQ(matches[0].category, "rock");
-    EXPECT_EQ(matches[0].discId, 0x0c016602u);
-    EXPECT_EQ(matches[0].artist, "Some Artist");
-    EXPECT_EQ(matches[0].title, "Some Album");
+    EXPECT_EQ(MatchTexts(matches),
+              std::vector<std::string>{std::string(cddb_disc_get_category_str(disc.get())) + " " +
+                                       Hex8(cddb_disc_get_discid(disc.get())) +
+                                       " Some Artist|Some Album"});
+    CddbDiscRecord record;
+    ASSERT_TRUE(client.Read(Local(server), 0x0c016602, "rock", record));
+    EXPECT_EQ(record.artist, cddb_disc_get_artist(disc.get()));
+    EXPECT_EQ(record.title, cddb_disc_get_title(disc.get()));
+    EXPECT_EQ(record.genre, cddb_disc_get_genre(disc.get()));
+    EXPECT_EQ(record.year, static_cast<int>(cddb_disc_get_year(disc.get())));
+    EXPECT_EQ(record.trackTitles, libcddbTitles);
 
     ASSERT_TRUE(client.Query(Local(server), 0x1f032c03, kToc, matches));
-    ASSERT_EQ(matches.size(), 3u);
-    EXPECT_EQ(matches[0].category, "misc");
-    EXPECT_EQ(matches[1].artist, "");
-    EXPECT_EQ(matches[1].title, "Second Take");
-    EXPECT_EQ(matches[2].category, "blues");
-
+    EXPECT_EQ(MatchTexts(matches),
+              (std::vector<std::string>{"misc 1f032c03 Orquesta|Canciones",
+                                        "jazz 1f032c03 |Second Take", "blues 1f032c03 |Third"}));
     EXPECT_FALSE(client.Query(Local(server), 0x12345678, kToc, matches));
     EXPECT_EQ(client.lastReply, "202 No match found.\r\n");
 
     // A reply many times the 4096-byte step, and one from a category the server lacks.
-    CddbDiscRecord record;
     ASSERT_TRUE(client.Read(Local(server), 0x1f032c03, "jazz", record));
     EXPECT_EQ(record.extendedDiscData, kLongExtd);
     EXPECT_FALSE(client.Read(Local(server), 0x1f032c03, "folk", record));
     EXPECT_EQ(record.discId, 0x1f032c03u);
   }
-  ASSERT_GE(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].substr(0, 58),
-            "GET /~cddb/cddb.cgi?cmd=cddb+query+0c016602+2+150+14270+36");
 }
 
 TEST(CddbClient, MisbehavingServersFailWithinTheirLimits) {
@@ -145,12 +149,6 @@ TEST(CddbClient, MisbehavingServersFailWithinTheirLimits) {
     EXPECT_EQ(client.lastReply.size() == client.replyLimit, c.atLimit);
     EXPECT_TRUE(matches.empty());
   }
-  // Nobody listening at all.
-  CddbClient client;
-  CddbServer closed = Local(server);
-  closed.port = 1;
-  std::vector<CddbMatch> matches;
-  EXPECT_FALSE(client.Query(closed, 0x0c016602, kToc, matches));
 }
 
 TEST(CddbClient, HelloNamesTheUserAndHostInUrlSafeBytes) {
@@ -183,20 +181,29 @@ TEST(CddbClient, HelloNamesTheUserAndHostInUrlSafeBytes) {
             "GET /~cddb/cddb.cgi?cmd=cddb+read+rock+0c016602&" + expected + " HTTP/1.0\r\n" + host);
 }
 
-TEST(CddbReplies, QueryBodiesGiveTheirMatches) {
+TEST(CddbReplies, QueryBodiesGiveTheirMatchesWithArtistAndTitleSplit) {
   const struct {
     std::string body;
     bool ok;
-    std::vector<std::string> categories;
+    std::vector<std::string> matches;
     std::string lastReply;
   } cases[] = {
-      {"200 rock 0c016602 Some Artist / Some Album", true, {"rock"}, ""},
-      {"200 rock 0c016602 Untitled\r\n", true, {"rock"}, ""},
+      {"200 rock 0c016602 Some Artist / Some Album",
+       true,
+       {"rock 0c016602 Some Artist|Some Album"},
+       ""},
+      {"200 rock 0c016602 Untitled\r\n", true, {"rock 0c016602 |Untitled"}, ""},
       {"200 rock 0c016602", false, {}, ""},
+      {"200 rock   ", false, {}, ""},
       {"200 x", false, {}, "200 x"},
       {"211 close\r\nrock 0c016602 A / B\r\njunk\r\nclassical 0c016602 C\r\n",
        true,
-       {"rock", "classical"},
+       {"rock 0c016602 A|B", "classical 0c016602 |C"},
+       ""},
+      {"210 close\r\nmisc   1f032c03   AC/DC  \r\ndata ffffffff Title only\r\n"
+       "soundtrack zz /\r\nrock 0c016602\r\n",
+       true,
+       {"misc 1f032c03 AC|DC", "data ffffffff |Title only", "soundtrack 00000000 |"},
        ""},
       {"211 none follow\r\n", false, {}, ""},
       {"202 No match found.\r\n", false, {}, "202 No match found.\r\n"},
@@ -208,34 +215,8 @@ TEST(CddbReplies, QueryBodiesGiveTheirMatches) {
     std::vector<CddbMatch> matches{{"old", 1, "", ""}};
     std::string lastReply = "earlier";
     EXPECT_EQ(ParseQueryReply(c.body, matches, lastReply), c.ok) << c.body;
-    std::vector<std::string> categories;
-    for (const CddbMatch& m : matches) categories.push_back(m.category);
-    EXPECT_EQ(categories, c.categories) << c.body;
+    EXPECT_EQ(MatchTexts(matches), c.matches) << c.body;
     EXPECT_EQ(lastReply, c.lastReply) << c.body;
-  }
-}
-
-TEST(CddbReplies, MatchLinesSplitArtistAndTitle) {
-  const struct {
-    const char* line;
-    bool ok;
-    std::uint32_t id;
-    const char* artist;
-    const char* title;
-  } cases[] = {
-      {"misc   1f032c03   AC/DC  ", true, 0x1f032c03, "AC", "DC"},
-      {"data ffffffff Title only", true, 0xffffffff, "", "Title only"},
-      {"soundtrack zz /", true, 0, "", ""},
-      {"rock 0c016602", false, 0, "", ""},
-      {"rock   ", false, 0, "", ""},
-  };
-  for (const auto& c : cases) {
-    CddbMatch match;
-    ASSERT_EQ(ParseMatchLine(c.line, match), c.ok) << c.line;
-    if (!c.ok) continue;
-    EXPECT_EQ(match.discId, c.id);
-    EXPECT_EQ(match.artist, c.artist) << c.line;
-    EXPECT_EQ(match.title, c.title) << c.line;
   }
 }
 

@@ -68,6 +68,26 @@ MusicInfo ProbeOk(const std::string& path) {
   return music.info;
 }
 
+// Writes a cache of `data` bytes of silence with a mark every 16 MiB, ending in `tone`.
+void WriteMarkedCache(const std::string& path, const Layout& l, std::int64_t data,
+                      const std::string& tone) {
+  RecordingMessageBox boxes;
+  WavMusic writer(path);
+  writer.info = {path, kMusicWav, l.rate, l.channels, 0, l.bits, 0, {}};
+  ASSERT_TRUE(writer.InitWriter());
+  Bytes marked(16 << 20, 0);
+  std::fill(marked.begin(), marked.begin() + 16, 0xFF);
+  for (std::int64_t left = data - static_cast<std::int64_t>(tone.size()); left > 0;) {
+    const std::int64_t n = std::min<std::int64_t>(left, marked.size());
+    ASSERT_TRUE(writer.WriteSamples(marked.data(), n));
+    left -= n;
+  }
+  ASSERT_TRUE(writer.WriteSamples(reinterpret_cast<const std::uint8_t*>(tone.data()),
+                                  static_cast<std::int64_t>(tone.size())));
+  ASSERT_TRUE(writer.CloseWriter());
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
+
 // Streaming more than 4 GiB through copies that ThreadSanitizer instruments byte by byte takes
 // minutes; the release and AddressSanitizer runs cover those tests, other suites the threads.
 #if defined(__SANITIZE_THREAD__)
@@ -135,77 +155,60 @@ TEST(WavLarge, SourcesPastFourGiBReadToTheirFarEnd) {
   }
 }
 
-// Whether a file needs RF64 depends on its exact length: the largest file whose RIFF size fits
+// Whether a file needs RF64 depends on its exact length: the largest cache whose RIFF size fits
 // 32 bits keeps the classic header, one byte more (and the pad byte of an odd size) makes it
-// RF64. Both are read by sox, ffprobe and us; the silence in them is a hole.
-TEST(WavLarge, CacheBecomesRf64ExactlyWhenItsSizesPassThirtyTwoBits) {
+// RF64, and so does an export of more than 4 GiB of 24-bit stereo from an RF64 cache. All are
+// read by sox, ffprobe and us; the silence in them is a hole.
+TEST(WavLarge, CachesAndExportsBecomeRf64ExactlyWhenTheirSizesPassThirtyTwoBits) {
   SKIP_UNDER_THREAD_SANITIZER();
-  const Layout l{8000, 1, 8};
   SparseDir dir;
   SKIP_WITHOUT_SPARSE_FILES(dir, 5 * kGiB);
-  const std::string tone = SoxTone(l);
-  Bytes marked(16 << 20, 0);  // silence with a mark every 16 MiB
-  std::fill(marked.begin(), marked.begin() + 16, 0xFF);
-  for (const std::int64_t data : {std::int64_t{0xFFFFFFFF - 39}, std::int64_t{0xFFFFFFFF - 38}}) {
-    const bool rf64 = data & 1;
-    SCOPED_TRACE(data);
-    const std::string path = dir.File("cache.wav");
-    {
-      RecordingMessageBox boxes;
-      WavMusic writer(path);
-      writer.info = {path, kMusicWav, l.rate, l.channels, 0, l.bits, 0, {}};
-      ASSERT_TRUE(writer.InitWriter());
-      for (std::int64_t left = data - static_cast<std::int64_t>(tone.size()); left > 0;) {
-        const std::int64_t n = std::min<std::int64_t>(left, marked.size());
-        ASSERT_TRUE(writer.WriteSamples(marked.data(), n));
-        left -= n;
-      }
-      ASSERT_TRUE(writer.WriteSamples(reinterpret_cast<const std::uint8_t*>(tone.data()),
-                                      static_cast<std::int64_t>(tone.size())));
-      ASSERT_TRUE(writer.CloseWriter());
-      EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
-    }
-    const std::int64_t dataOffset = rf64 ? 4142 : 46;
-    const Bytes head = ReadHead(path, 80);
-    EXPECT_EQ(std::string(head.begin(), head.begin() + 4), rf64 ? "RF64" : "RIFF");
-    if (rf64) {  // ds64: RIFF size, data size, frame count
-      EXPECT_EQ(platform::LoadLe64(&head[20]),
-                static_cast<std::uint64_t>(dataOffset + data + 1 - 8));
-      EXPECT_EQ(platform::LoadLe64(&head[28]), static_cast<std::uint64_t>(data));
-      EXPECT_EQ(platform::LoadLe64(&head[36]), static_cast<std::uint64_t>(data));
+  struct Case {
+    Layout layout;
+    std::int64_t data;
+    bool rf64;
+    bool exported;  // copied from an RF64 cache rather than written sample by sample
+  };
+  const Case cases[] = {
+      {{8000, 1, 8}, 0xFFFFFFFF - 39, false, false},
+      {{8000, 1, 8}, 0xFFFFFFFF - 38, true, false},
+      {{48000, 2, 24}, std::int64_t{716'000'000} * 6, true, true},  // 4.296 GB of samples
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.data);
+    const Layout& l = c.layout;
+    const std::string tone = SoxTone(l);
+    const std::int64_t frames = c.data / l.Align();
+    const std::string path = dir.File("out.wav");
+    if (c.exported) {
+      const std::string cache = dir.File("cache.wav");
+      WriteSparseFile(
+          cache,
+          Rf64({Chunk("ds64", Ds64(0, c.data, frames)), Fmt(l), Chunk("data", {}, 0xFFFFFFFF)}),
+          80 + c.data, Bytes(tone.begin(), tone.end()));
+      CopyWavFrames(cache, ProbeOk(cache), path, 0, frames);
+    } else {
+      WriteMarkedCache(path, l, c.data, tone);
     }
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_LT(st.st_blocks * 512, 64 << 20);
-    EXPECT_EQ(RunCommand("soxi -s '" + path + "'"), std::to_string(data) + "\n");
-    EXPECT_EQ(FfprobeFrames(path), std::to_string(data) + "\n");
-    EXPECT_TRUE(SoxFrom(path, data - static_cast<std::int64_t>(tone.size())) == tone);
-    EXPECT_EQ(ProbeOk(path).durationMs, data * 1000 / l.rate);
+    const std::int64_t dataOffset = st.st_size - c.data - (c.data & 1);
+    const Bytes head = ReadHead(path, 80);
+    EXPECT_EQ(std::string(head.begin(), head.begin() + 4), c.rf64 ? "RF64" : "RIFF");
+    if (c.rf64) {  // ds64: RIFF size, data size, frame count
+      EXPECT_EQ(platform::LoadLe64(&head[20]), static_cast<std::uint64_t>(st.st_size - 8));
+      EXPECT_EQ(platform::LoadLe64(&head[28]), static_cast<std::uint64_t>(c.data));
+      EXPECT_EQ(platform::LoadLe64(&head[36]), static_cast<std::uint64_t>(frames));
+    }
+    EXPECT_EQ(RunCommand("soxi -s '" + path + "'"), std::to_string(frames) + "\n");
+    EXPECT_EQ(FfprobeFrames(path), std::to_string(frames) + "\n");
+    EXPECT_TRUE(SoxFrom(path, frames - static_cast<std::int64_t>(tone.size()) / l.Align()) == tone);
+    EXPECT_EQ(ProbeOk(path).durationMs, frames * 1000 / l.rate);
     WavMusic reader(path);
     ASSERT_TRUE(reader.OpenAtData());
     EXPECT_EQ(reader.Seek(0), dataOffset);
   }
-}
-
-// An export of more than 4 GiB of 24-bit stereo from an RF64 cache is RF64 itself.
-TEST(WavLarge, ExportPastFourGiBIsRf64ThatSoxAndFfprobeRead) {
-  SKIP_UNDER_THREAD_SANITIZER();
-  const Layout l{48000, 2, 24};
-  const std::int64_t frames = 716'000'000;  // 4.296 GB of samples
-  SparseDir dir;
-  SKIP_WITHOUT_SPARSE_FILES(dir, 5 * kGiB);
-  const std::string tone = SoxTone(l);
-  const std::string source = dir.File("cache.wav");
-  const std::int64_t data = frames * l.Align();
-  WriteSparseFile(
-      source, Rf64({Chunk("ds64", Ds64(0, data, frames)), Fmt(l), Chunk("data", {}, 0xFFFFFFFF)}),
-      80 + data, Bytes(tone.begin(), tone.end()));
-  const std::string out = dir.File("export.wav");
-  CopyWavFrames(source, ProbeOk(source), out, 0, frames);
-  const Bytes head = ReadHead(out, 4);
-  EXPECT_EQ(std::string(head.begin(), head.end()), "RF64");
-  EXPECT_EQ(FfprobeFrames(out), std::to_string(frames) + "\n");
-  EXPECT_TRUE(SoxFrom(out, frames - static_cast<std::int64_t>(tone.size()) / l.Align()) == tone);
 }
 
 // Hostile RF64 headers and a long run of zeros before fmt give their message, or the frames
