@@ -1,4 +1,5 @@
-// APE files through ApeMusic, checked with ffmpeg: real files load with exactly its samples;
+// APE files through ApeMusic, checked with ffmpeg: real files load with exactly its samples
+// and format;
 // hostile, cut and damaged files give one message and at most a shorter valid cache; exports
 // at every level, 8 to 32-bit, mono and stereo, in one or two ranges decode bit-exactly (with
 // checksums checked) and load back the same; without a usable library APE alone fails, silently.
@@ -138,7 +139,11 @@ TEST(ApeMusic, RealFilesLoadWithExactlyTheSamplesFfmpegDecodes) {
     EXPECT_EQ(loaded.info.durationMs,
               static_cast<std::int64_t>(expected.size() / 4) * 1000 / kRate);
     EXPECT_TRUE(loaded.info.sampleRate == kRate && loaded.info.channels == 2 &&
-                loaded.info.tag.title.empty());
+                loaded.info.bitsPerSample == 16 && loaded.info.tag.title.empty());
+    // The average bitrate is the file's, as ffprobe reports it (bit/s → kbit/s).
+    const std::string probed = RunCommand(
+        "ffprobe -v error -show_entries format=bit_rate -of csv=p=0 " + ShellQuoted(path));
+    EXPECT_NEAR(loaded.info.bitrate, std::stod(probed) / 1000, 1.0);
   }
 }
 
@@ -166,6 +171,9 @@ TEST(ApeMusic, HostileCutAndDamagedFilesGiveTheirMessageAndAtMostAShorterValidCa
       {"last bytes cut", Bytes(intact.begin(), intact.end() - 999), kDamaged, 2 * 73728 * 4},
       {"cut in the header", Bytes(intact.begin(), intact.begin() + 60), notApe, -1},
       {"text", Bytes{'t', 'e', 'x', 't'}, notApe, -1},
+      {"empty", {}, notApe, -1},
+      {"a wave file", ReadFileBytes(dir.File("in.wav")), notApe, -1},
+      {"the magic alone", Bytes{'M', 'A', 'C', ' ', 0x96, 0x0F}, notApe, -1},
   };
   Texts absent;
   for (const char* name : {"longloop.ape", "zerodiv.ape", "mac-390-hdr.ape"}) {
@@ -187,7 +195,8 @@ TEST(ApeMusic, HostileCutAndDamagedFilesGiveTheirMessageAndAtMostAShorterValidCa
       EXPECT_TRUE(loaded.cache == Bytes(intactPcm.begin(), intactPcm.begin() + c.keptBytes));
     }
   }
-  EXPECT_EQ(Load(dir, dir.File("missing.ape")).messages, Texts{kOpenError + "1)\r\n"});
+  for (const std::string& unopenable : {dir.File("missing.ape"), dir.path()})
+    EXPECT_EQ(Load(dir, unopenable).messages, Texts{kOpenError + "1)\r\n"}) << unopenable;
   if (!absent.empty())
     GTEST_SKIP() << "shared test data absent: " << testing::PrintToString(absent);
 }
