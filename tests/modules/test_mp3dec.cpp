@@ -160,9 +160,8 @@ class Mp3DecoderModule : public testing::Test {
   std::unique_ptr<Host> host_;
 };
 
-// CBR 128 kbit/s, mono 64 kbit/s and MPEG-2 files decode through this module in
-// Mp3MusicTest.LameFilesLoadIntoACacheEqualToMpg123sGaplessDecode.
-TEST_F(Mp3DecoderModule, DecodesLameFilesOneAfterAnotherSampleForSampleAsMpg123) {
+// CBR, mono and MPEG-2 files of LAME decode through this module in Mp3MusicTest.
+TEST_F(Mp3DecoderModule, DecodesFilesOneAfterAnotherSampleForSampleAsMpg123) {
   TempDir dir;
   struct Case {
     const char* name;
@@ -176,9 +175,7 @@ TEST_F(Mp3DecoderModule, DecodesLameFilesOneAfterAnotherSampleForSampleAsMpg123)
         Case{"vbr_no_lame_tag.mp3", "-t -V 3", 44100, 2, 0}})
     ExpectDecodesAsPlayersDo(MakeMp3(dir, c.name, c.lame_args, c.rate, c.channels, 2.3),
                              c.cbr_kbps);
-}
-
-TEST_F(Mp3DecoderModule, DecodesFilesOfOtherEncoders) {
+  // Files of other encoders.
   if (!std::filesystem::exists(RealTestFile("lame_cbr.mp3")))
     GTEST_SKIP() << "shared test data not found: " << RealTestFile("");
   for (const char* name : {"lame_cbr.mp3", "lame_vbr.mp3", "xing.mp3", "mpeg2.mp3", "bladeenc.mp3"})
