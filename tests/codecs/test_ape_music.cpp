@@ -210,6 +210,7 @@ TEST(ApeMusic, ExportsAtTheStoredLevelDecodeBitExactlyAndLoadBackTheSame) {
     std::int64_t announcedMs = -1;  // -1: the first span's length
   };
   const std::int64_t n = 3 * kRate;
+  const std::vector<Span> twoRanges = {{0, 4 * kRate}, {5 * kRate, 5 * kRate}};
   const Case cases[] = {
       {"level 1000, 16-bit stereo", 1000, 16, 2, {{0, n}}, 1000},
       {"level 2000, 8-bit mono, a segment", 2000, 8, 1, {{1000, kRate}}, 2000},
@@ -221,13 +222,7 @@ TEST(ApeMusic, ExportsAtTheStoredLevelDecodeBitExactlyAndLoadBackTheSame) {
       {"32-bit samples are written as their top 24 bits", 3000, 32, 2, {{0, n}}, 3000},
       {"a stored level out of range gives 2000", 2500, 16, 2, {{0, n}}, 2000},
       {"an empty range gives one block of silence", 2000, 16, 2, {{100, 0}}, 2000},
-      {"two ranges far longer than the segment announced",
-       1000,
-       16,
-       2,
-       {{0, 4 * kRate}, {5 * kRate, 5 * kRate}},
-       1000,
-       1000},
+      {"two ranges far longer than the segment announced", 1000, 16, 2, twoRanges, 1000, 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
