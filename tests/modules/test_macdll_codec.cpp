@@ -95,19 +95,20 @@ Bytes MakePcm(Signal s, int channels, int bits, std::int64_t blocks) {
   return pcm;
 }
 
-ApeWaveFormatEx WaveFormat(int channels, int bits) {
+ApeWaveFormatEx WaveFormat(int channels, int bits, std::uint32_t rate = kRate) {
   const auto align = static_cast<std::uint16_t>(channels * bits / 8);
-  return {1,     static_cast<std::uint16_t>(channels), kRate, std::uint32_t{kRate} * align,
+  return {1,     static_cast<std::uint16_t>(channels), rate, rate * align,
           align, static_cast<std::uint16_t>(bits),     0};
 }
 
 // Encodes through the C interface, handing the PCM over in pieces that split blocks, with the
 // audio size announced from the length in whole milliseconds as the program computes it.
-int Encode(const std::string& path, const Bytes& pcm, int channels, int bits, int level) {
-  const ApeWaveFormatEx format = WaveFormat(channels, bits);
+int Encode(const std::string& path, const Bytes& pcm, int channels, int bits, int level,
+           int rate = kRate) {
+  const ApeWaveFormatEx format = WaveFormat(channels, bits, static_cast<std::uint32_t>(rate));
   const std::int64_t blocks = static_cast<std::int64_t>(pcm.size()) / format.nBlockAlign;
   const std::int64_t announced =
-      std::int64_t{kRate} * format.nBlockAlign * (blocks * 1000 / kRate) / 1000;
+      std::int64_t{rate} * format.nBlockAlign * (blocks * 1000 / rate) / 1000;
   int error = -1;
   ApeCompressHandle encoder = c_APECompress_Create(&error);
   if (encoder == nullptr) return error;
@@ -136,6 +137,7 @@ struct Decoded {
   int createError = MACDLL_OK;
   int error = MACDLL_OK;  // the first non-zero GetData result
   Bytes pcm;
+  int sampleRate = 0;
   int totalBlocks = 0;
 };
 
@@ -144,6 +146,7 @@ Decoded DecodeWithLibrary(const std::string& path, int seekTo = -1, int maxBlock
   Decoded d;
   ApeDecompressHandle decoder = c_APEDecompress_Create(path.c_str(), &d.createError);
   if (decoder == nullptr) return d;
+  d.sampleRate = c_APEDecompress_GetInfo(decoder, MACDLL_INFO_SAMPLE_RATE, 0, 0);
   d.totalBlocks = c_APEDecompress_GetInfo(decoder, MACDLL_INFO_TOTAL_BLOCKS, 0, 0);
   const int align = c_APEDecompress_GetInfo(decoder, MACDLL_INFO_BLOCK_ALIGN, 0, 0);
   if (seekTo >= 0) d.error = c_APEDecompress_Seek(decoder, seekTo);
@@ -165,13 +168,14 @@ struct RoundTrip {
   int bits;
   int level;
   std::int64_t blocks;
+  int rate = kRate;
 };
 
 std::string RoundTripName(const testing::TestParamInfo<RoundTrip>& info) {
   const RoundTrip& r = info.param;
   return std::string(SignalName(r.signal)) + "_" + (r.channels == 1 ? "mono" : "stereo") +
          std::to_string(r.bits) + "_level" + std::to_string(r.level) + "_" +
-         std::to_string(r.blocks);
+         std::to_string(r.blocks) + "_" + std::to_string(r.rate);
 }
 
 std::vector<RoundTrip> RoundTrips() {
@@ -204,6 +208,7 @@ std::vector<RoundTrip> RoundTrips() {
     rows.push_back({Signal::kMusic, 2, 16, 2000, blocks});
   }
   rows.push_back({Signal::kMusic, 1, 24, 5000, 1});
+  rows.push_back({Signal::kMusic, 2, 16, 3000, 48000, 48000});
   for (std::int64_t blocks : {kFrame - 1, kFrame, kFrame + 1, 2 * kFrame + 1}) {
     rows.push_back({Signal::kMusic, 2, 16, 3000, blocks});
   }
@@ -219,7 +224,7 @@ TEST_P(ApeRoundTrip, DecodesBitExactlyWithFfmpegAndWithOurDecoder) {
   TempDir dir;
   const std::string path = dir.File("out.ape");
   const Bytes pcm = MakePcm(r.signal, r.channels, r.bits, r.blocks);
-  ASSERT_EQ(Encode(path, pcm, r.channels, r.bits, r.level), MACDLL_OK);
+  ASSERT_EQ(Encode(path, pcm, r.channels, r.bits, r.level, r.rate), MACDLL_OK);
 
   const Bytes ffmpeg = DecodeWithFfmpeg(path, r.bits);
   EXPECT_TRUE(ffmpeg == pcm) << "ffmpeg gave " << ffmpeg.size() << " of " << pcm.size() << " bytes";
@@ -228,6 +233,7 @@ TEST_P(ApeRoundTrip, DecodesBitExactlyWithFfmpegAndWithOurDecoder) {
   EXPECT_EQ(ours.error, MACDLL_OK);
   EXPECT_TRUE(ours.pcm == pcm) << "we gave " << ours.pcm.size() << " of " << pcm.size() << " bytes";
   EXPECT_EQ(ours.totalBlocks, r.blocks);
+  EXPECT_EQ(ours.sampleRate, r.rate);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ApeRoundTrip, testing::ValuesIn(RoundTrips()), RoundTripName);

@@ -38,8 +38,8 @@ TEST(MacDllModule, ExportsExactlyTheCInterface) {
   EXPECT_EQ(names, std::set<std::string>(std::begin(kExports), std::end(kExports)));
 }
 
-// Binding every name, the version check and a file written and read back through the bound
-// functions are what the program's loader does on every APE test in codecs_test_ape_music.
+// Binding every name and writing and reading files through the bound functions is what the
+// program's loader does in every test of codecs_test_ape_music.
 TEST(MacDllModule, ServesOnlyItsOwnInterfaceVersion) {
   void* module = dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
