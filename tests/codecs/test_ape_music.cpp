@@ -1,10 +1,12 @@
-// APE files through ApeMusic, checked with ffmpeg: real files load with exactly its samples;
+// APE files through ApeMusic, checked with ffmpeg: real files load with exactly its samples
+// and format;
 // hostile, cut and damaged files give one message and at most a shorter valid cache; exports
 // at every level, 8 to 32-bit, mono and stereo, in one or two ranges decode bit-exactly (with
 // checksums checked) and load back the same; without a usable library APE alone fails, silently.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -137,7 +139,11 @@ TEST(ApeMusic, RealFilesLoadWithExactlyTheSamplesFfmpegDecodes) {
     EXPECT_EQ(loaded.info.durationMs,
               static_cast<std::int64_t>(expected.size() / 4) * 1000 / kRate);
     EXPECT_TRUE(loaded.info.sampleRate == kRate && loaded.info.channels == 2 &&
-                loaded.info.tag.title.empty());
+                loaded.info.bitsPerSample == 16 && loaded.info.tag.title.empty());
+    // The average bitrate is the file's, as ffprobe reports it (bit/s → kbit/s).
+    const std::string probed = RunCommand(
+        "ffprobe -v error -show_entries format=bit_rate -of csv=p=0 " + ShellQuoted(path));
+    EXPECT_NEAR(loaded.info.bitrate, std::stod(probed) / 1000, 1.0);
   }
 }
 
@@ -165,6 +171,9 @@ TEST(ApeMusic, HostileCutAndDamagedFilesGiveTheirMessageAndAtMostAShorterValidCa
       {"last bytes cut", Bytes(intact.begin(), intact.end() - 999), kDamaged, 2 * 73728 * 4},
       {"cut in the header", Bytes(intact.begin(), intact.begin() + 60), notApe, -1},
       {"text", Bytes{'t', 'e', 'x', 't'}, notApe, -1},
+      {"empty", {}, notApe, -1},
+      {"a wave file", ReadFileBytes(dir.File("in.wav")), notApe, -1},
+      {"the magic alone", Bytes{'M', 'A', 'C', ' ', 0x96, 0x0F}, notApe, -1},
   };
   Texts absent;
   for (const char* name : {"longloop.ape", "zerodiv.ape", "mac-390-hdr.ape"}) {
@@ -177,14 +186,17 @@ TEST(ApeMusic, HostileCutAndDamagedFilesGiveTheirMessageAndAtMostAShorterValidCa
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteFileBytes(dir.File("hostile.ape"), c.bytes);
+    const auto start = std::chrono::steady_clock::now();
     const Loaded loaded = Load(dir, dir.File("hostile.ape"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(loaded.messages, Texts{c.message});
     ASSERT_EQ(loaded.probed, c.keptBytes >= 0);
     if (loaded.probed) {
       EXPECT_TRUE(loaded.cache == Bytes(intactPcm.begin(), intactPcm.begin() + c.keptBytes));
     }
   }
-  EXPECT_EQ(Load(dir, dir.File("missing.ape")).messages, Texts{kOpenError + "1)\r\n"});
+  for (const std::string& unopenable : {dir.File("missing.ape"), dir.path()})
+    EXPECT_EQ(Load(dir, unopenable).messages, Texts{kOpenError + "1)\r\n"}) << unopenable;
   if (!absent.empty())
     GTEST_SKIP() << "shared test data absent: " << testing::PrintToString(absent);
 }
@@ -198,22 +210,19 @@ TEST(ApeMusic, ExportsAtTheStoredLevelDecodeBitExactlyAndLoadBackTheSame) {
     std::int64_t announcedMs = -1;  // -1: the first span's length
   };
   const std::int64_t n = 3 * kRate;
+  const std::vector<Span> twoRanges = {{0, 4 * kRate}, {5 * kRate, 5 * kRate}};
   const Case cases[] = {
       {"level 1000, 16-bit stereo", 1000, 16, 2, {{0, n}}, 1000},
       {"level 2000, 8-bit mono, a segment", 2000, 8, 1, {{1000, kRate}}, 2000},
       {"level 3000, 16-bit mono", 3000, 16, 1, {{0, n}}, 3000},
       {"level 4000, 8-bit stereo", 4000, 8, 2, {{5, n - 5}}, 4000},
       {"level 5000, 16-bit stereo", 5000, 16, 2, {{0, n}}, 5000},
+      {"level 5000, 24-bit mono", 5000, 24, 1, {{0, n}}, 5000},
+      {"level 5000, 24-bit stereo is written at 4000", 5000, 24, 2, {{0, n}}, 4000},
       {"32-bit samples are written as their top 24 bits", 3000, 32, 2, {{0, n}}, 3000},
       {"a stored level out of range gives 2000", 2500, 16, 2, {{0, n}}, 2000},
       {"an empty range gives one block of silence", 2000, 16, 2, {{100, 0}}, 2000},
-      {"two ranges far longer than the segment announced",
-       1000,
-       16,
-       2,
-       {{0, 4 * kRate}, {5 * kRate, 5 * kRate}},
-       1000,
-       1000},
+      {"two ranges far longer than the segment announced", 1000, 16, 2, twoRanges, 1000, 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -234,8 +243,10 @@ TEST(ApeMusic, ExportsAtTheStoredLevelDecodeBitExactlyAndLoadBackTheSame) {
                       source.begin() + (first + count) * align);
     if (expected.empty()) expected.assign(align, 0);
     EXPECT_TRUE(Ffmpeg(out, bits) == expected);
-    const Bytes file = ReadFileBytes(out);
-    EXPECT_EQ(file.size() > 54 ? file[52] | file[53] << 8 : 0, c.writtenLevel);
+    const std::string log = RunCommand("ffprobe -v verbose " + ShellQuoted(out) + " 2>&1");
+    EXPECT_NE(log.find("compression level " + std::to_string(c.writtenLevel) + "\n"),
+              std::string::npos)
+        << log;
     const Loaded loaded = Load(dir, out);
     EXPECT_TRUE(loaded.cache == expected && loaded.info.bitsPerSample == bits);
   }
